@@ -1,0 +1,50 @@
+#pragma once
+
+// Strings blocks (identity texts of cameras, IMUs and metadata) and optionals
+// blocks (optional characteristics behind a presence mask): their key tables,
+// the decoders and the payload builders.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "calibration/compact.h"
+
+namespace ravelin {
+
+// One entry of a strings block: id (u8), length (u16), text.
+struct StringId {
+  std::uint8_t id;
+  std::string_view key;
+};
+
+extern const std::array<StringId, 4> kCameraStringIds;
+extern const std::array<StringId, 3> kImuStringIds;
+extern const std::array<StringId, 4> kMetaStringIds;
+
+enum class OptionalKind : std::uint8_t { INT16 = 0, FLOAT = 1, BOOL = 2 };
+
+// One row of an optionals descriptor table. With a sub-key the value lives at
+// object[key][subKey], otherwise at object[key].
+struct OptionalField {
+  std::uint64_t bit;
+  OptionalKind kind;
+  std::string_view key;
+  std::string_view subKey;  // empty when the row has none
+};
+
+extern const std::array<OptionalField, 8> kCameraOptionalFields;
+extern const std::array<OptionalField, 8> kImuOptionalFields;
+
+// Decoders: p stands at the start of the payload and ends at `end`.
+json decodeStrings(const std::uint8_t*& p, const std::uint8_t* end, std::span<const StringId> ids);
+json decodeOptionals(const std::uint8_t*& p, const std::uint8_t* end,
+                     std::span<const OptionalField> fields);
+
+// Longest text a strings entry can carry; longer texts are cut.
+constexpr std::size_t kMaxStringEntryLength = 0xFFFF;
+
+}  // namespace ravelin

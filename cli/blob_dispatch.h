@@ -1,0 +1,27 @@
+#pragma once
+
+// Tells the two blob kinds apart by their magic and hands a blob to its
+// decoder; shared by the decode and verify commands.
+
+#include <optional>
+
+#include <nlohmann/json.hpp>
+
+#include "calibration/byte_io.h"
+
+namespace ravelin {
+
+using json = nlohmann::json;
+
+enum class BlobKind { CALIBRATION = 0, DEVICE_CONFIG = 1 };
+
+// No value for fewer than 4 bytes or an unknown magic. Logs nothing.
+std::optional<BlobKind> detectBlobKind(const Bytes& bytes);
+
+// "calibration" or "device config", as the messages name the kind.
+const char* blobKindWord(BlobKind kind);
+
+// Decodes with the CRC check on; returns whether the stored CRC matched.
+bool decodeBlob(BlobKind kind, const Bytes& bytes, json& out);
+
+}  // namespace ravelin

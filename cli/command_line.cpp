@@ -1,0 +1,187 @@
+#include "cli/command_line.h"
+
+#include <array>
+#include <exception>
+#include <filesystem>
+#include <iostream>
+
+#include "cli/commands.h"
+#include "cli/file_io.h"
+#include "cli/log.h"
+
+namespace ravelin {
+
+const std::string_view kUsageText =
+    "Usage:\n"
+    "  ravelin <command> [options]\n"
+    "\n"
+    "Commands:\n"
+    "  decode            --bin <cal.bin> --json <cal.json>\n"
+    "  encode            --json <cal.json> --bin <cal.bin>  [--verify] [--force]\n"
+    "  verify            --json <cal.json> --bin <cal.bin>\n"
+    "  compare-encodings --json <cal.json>\n"
+    "  test-crc          --json <cal.json>\n"
+    "\n"
+    "Options:\n"
+    "  --json <path>     JSON file (encode/decode/verify/compare-encodings/test-crc)\n"
+    "  --bin <path>      Binary file (encode/decode/verify)\n"
+    "  --verify          Do a round-trip verification when encoding\n"
+    "  --force           Overwrite output file if it exists\n"
+    "  --help, -h        Show this help\n"
+    "\n"
+    "Examples:\n"
+    "  ravelin decode --bin cal.bin --json cal.json\n"
+    "  ravelin encode --json cal.json --bin cal.bin --force\n"
+    "  ravelin verify --json cal.json --bin cal.bin\n";
+
+namespace {
+
+bool isHelpWord(std::string_view word) {
+  return word == "help" || word == "--help" || word == "-help" || word == "-h";
+}
+
+// Walks the words after the command; false when the line is malformed.
+bool parseOptions(int argc, const char* const argv[], ParsedArguments& parsed) {
+  for (int i = 2; i < argc; ++i) {
+    const std::string_view word = argv[i];
+    if (word == "--quiet") {
+      quietMode = true;
+    } else if (word == "--verify") {
+      parsed.verify = true;
+    } else if (word == "--force") {
+      parsed.force = true;
+    } else if (word == "--help" || word == "-h") {
+      parsed.command = "help";
+    } else if (!word.starts_with("--") || i + 1 == argc) {
+      return false;
+    } else {
+      parsed.options[std::string(word)] = argv[i + 1];
+      ++i;
+    }
+  }
+  return true;
+}
+
+int printUsage() {
+  std::cout << kUsageText;
+  return kExitUsage;
+}
+
+struct CommandRow {
+  std::string_view name;
+  std::array<const char*, 2> requiredOptions;  // a nullptr ends the list early
+  const char* missingOptionMessage;
+  int (*run)(const ParsedArguments& arguments);
+};
+
+fs::path optionPath(const ParsedArguments& arguments, const char* option) {
+  return fs::path(arguments.options.at(option));
+}
+
+// An existing output is never deleted up front: the writer replaces it only
+// once the new contents are complete, so a failed command leaves it intact.
+int runDecodeRow(const ParsedArguments& arguments) {
+  const fs::path bin = optionPath(arguments, "--bin");
+  const fs::path out = optionPath(arguments, "--json");
+  if (!checkInputExists(bin, "Input binary")) return kExitPathRefused;
+  if (out != "-" && !checkOutputWritable(out, arguments.force, "Output JSON")) {
+    return kExitPathRefused;
+  }
+  runDecode(bin, out);
+  return kExitSuccess;
+}
+
+int runEncodeRow(const ParsedArguments& arguments) {
+  const fs::path in = optionPath(arguments, "--json");
+  const fs::path bin = optionPath(arguments, "--bin");
+  if (!checkInputExists(in, "Input JSON")) return kExitPathRefused;
+  if (!checkOutputWritable(bin, arguments.force, "Output binary")) return kExitPathRefused;
+  return runEncode(in, bin, arguments.verify);
+}
+
+int runVerifyRow(const ParsedArguments& arguments) {
+  const fs::path in = optionPath(arguments, "--json");
+  const fs::path bin = optionPath(arguments, "--bin");
+  if (!checkInputExists(in, "JSON") || !checkInputExists(bin, "Binary")) return kExitPathRefused;
+  return runVerify(in, bin);
+}
+
+int runCompareEncodingsRow(const ParsedArguments& arguments) {
+  const fs::path in = optionPath(arguments, "--json");
+  if (!checkInputExists(in, "JSON")) return kExitPathRefused;
+  runCompareEncodings(in);
+  return kExitSuccess;
+}
+
+int runTestCrcRow(const ParsedArguments& arguments) {
+  const fs::path in = optionPath(arguments, "--json");
+  if (!checkInputExists(in, "JSON")) return kExitPathRefused;
+  runTestCrc(in);
+  return kExitSuccess;
+}
+
+constexpr std::array<CommandRow, 5> kCommands = {{
+    {"decode", {"--bin", "--json"}, "decode requires --bin <cal.bin> and --json <cal.json>",
+     runDecodeRow},
+    {"encode", {"--json", "--bin"}, "encode requires --json <cal.json> and --bin <cal.bin>",
+     runEncodeRow},
+    {"verify", {"--json", "--bin"}, "verify requires --json <file> and --bin <file>",
+     runVerifyRow},
+    {"compare-encodings", {"--json", nullptr}, "compare-encodings requires --json <file>",
+     runCompareEncodingsRow},
+    {"test-crc", {"--json", nullptr}, "test-crc requires --json <file>", runTestCrcRow},
+}};
+
+bool hasRequiredOptions(const CommandRow& row, const ParsedArguments& arguments) {
+  for (const char* option : row.requiredOptions) {
+    if (option != nullptr && !arguments.options.contains(option)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::optional<ParsedArguments> parseArguments(int argc, const char* const argv[]) {
+  if (argc < 2) return std::nullopt;
+  ParsedArguments parsed;
+  parsed.command = argv[1];
+  if (isHelpWord(parsed.command)) {
+    parsed.command = "help";
+    return parsed;
+  }
+  if (parsed.command == "decode-verify") {
+    parsed.command = "decode";
+  } else if (parsed.command == "encode-verify") {
+    parsed.command = "encode";
+    parsed.verify = true;
+  }
+  if (!parseOptions(argc, argv, parsed)) return std::nullopt;
+  return parsed;
+}
+
+int runCommand(const std::optional<ParsedArguments>& arguments) {
+  if (!arguments || arguments->command.empty() || arguments->command == "help") {
+    return printUsage();
+  }
+  for (const CommandRow& row : kCommands) {
+    if (row.name != arguments->command) continue;
+    if (!hasRequiredOptions(row, *arguments)) {
+      logError("%s", row.missingOptionMessage);
+      return printUsage();
+    }
+    return row.run(*arguments);
+  }
+  logError("Unrecognized command '%s'", arguments->command.c_str());
+  return printUsage();
+}
+
+int runMain(int argc, const char* const argv[]) {
+  try {
+    return runCommand(parseArguments(argc, argv));
+  } catch (const std::exception& e) {
+    logError("Unhandled exception: %s", e.what());
+    return kExitException;
+  }
+}
+
+}  // namespace ravelin

@@ -1,0 +1,41 @@
+#pragma once
+
+// ravelin's entry point: parse the argument vector, check the paths a
+// command needs, run its handler and turn every outcome into an exit code.
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+namespace ravelin {
+
+enum ExitCode : int {
+  kExitSuccess = 0,
+  kExitUsage = 2,
+  kExitPathRefused = 3,
+  kExitVerifyMismatch = 5,
+  kExitVerifyWarnings = 6,
+  kExitException = 10,
+};
+
+struct ParsedArguments {
+  std::string command;
+  // Keyed by the option word as typed, "--" included; a repeat keeps the last value.
+  std::unordered_map<std::string, std::string> options;
+  bool verify = false;
+  bool force = false;
+};
+
+extern const std::string_view kUsageText;
+
+// No value when the command line is malformed. Sets quietMode for "--quiet".
+std::optional<ParsedArguments> parseArguments(int argc, const char* const argv[]);
+
+// Runs the parsed command and returns the exit code; exceptions pass through.
+int runCommand(const std::optional<ParsedArguments>& arguments);
+
+// The whole program: parsing and dispatch inside the last-resort handler.
+int runMain(int argc, const char* const argv[]);
+
+}  // namespace ravelin

@@ -1,0 +1,21 @@
+#pragma once
+
+// The command handlers that the dispatcher calls once the paths are checked.
+// Each throws a std::exception on failure; the dispatcher reports it.
+
+#include <filesystem>
+
+namespace ravelin {
+
+namespace fs = std::filesystem;
+
+// Decodes either blob kind to JSON; "-" as the JSON path writes to standard output.
+void runDecode(const fs::path& blobPath, const fs::path& jsonPath);
+// Returns 0, or the verification verdict when `verify` is set.
+int runEncode(const fs::path& jsonPath, const fs::path& blobPath, bool verify);
+// Returns 0 (match), 5 (real differences) or 6 (only acceptable differences).
+int runVerify(const fs::path& jsonPath, const fs::path& blobPath);
+void runCompareEncodings(const fs::path& jsonPath);
+void runTestCrc(const fs::path& jsonPath);
+
+}  // namespace ravelin

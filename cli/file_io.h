@@ -1,0 +1,46 @@
+#pragma once
+
+// Whole-file reading and writing for ravelin. Outputs are written to a
+// temporary file beside the target and renamed over it only when complete,
+// so a failed command never leaves a half-written file or loses an old one.
+
+#include <cstdint>
+#include <filesystem>
+
+#include <nlohmann/json.hpp>
+
+#include "calibration/byte_io.h"
+
+namespace ravelin {
+
+using json = nlohmann::json;
+namespace fs = std::filesystem;
+
+// Input files above this size are refused before they are read.
+constexpr std::uintmax_t kMaxInputFileSize = 256ULL * 1024 * 1024;
+
+bool checkInputExists(const fs::path& path, const char* label);
+// Creates missing parent directories of an output that does not exist yet.
+bool checkOutputWritable(const fs::path& path, bool force, const char* label);
+std::uintmax_t getFileSize(const fs::path& path);
+
+Bytes readFile(const fs::path& path);
+void writeFile(const Bytes& bytes, const fs::path& path);
+
+// Parses with comments allowed; syntax errors are the JSON library's parse_error.
+json loadJsonFile(const fs::path& path);
+// Rounds `value` in place, then writes it with an indent of 4 and no final newline.
+void writeJsonFile(json& value, const fs::path& path);
+// The exact text writeJsonFile writes: rounds `value` in place first. Throws
+// the JSON library's type_error for strings that are not valid UTF-8.
+std::string renderJsonDocument(json& value);
+
+// Rounds every floating-point number to 9 significant digits, in place.
+void roundJsonFloats(json& value);
+
+// printf's "%d" wants an int: the low 32 bits of a count, as a signed number.
+inline int printableCount(std::uintmax_t count) {
+  return static_cast<int>(static_cast<std::int32_t>(static_cast<std::uint32_t>(count)));
+}
+
+}  // namespace ravelin

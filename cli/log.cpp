@@ -1,0 +1,54 @@
+#include "cli/log.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+namespace ravelin {
+
+bool quietMode = false;
+
+namespace {
+
+bool allLinesToStderr = false;
+
+struct Level {
+  const char* colour;
+  const char* tag;
+  bool isError;
+};
+
+constexpr Level kError{"\x1b[31m", "[ERROR]", true};
+constexpr Level kWarning{"\x1b[33m", "[WARNING]", false};
+constexpr Level kSuccess{"\x1b[32m", "[SUCCESS]", false};
+constexpr Level kInfo{"\x1b[36m", "[INFO]", false};
+
+void emit(const Level& level, const char* format, std::va_list args) {
+  if (quietMode) return;
+  std::FILE* stream = (level.isError || allLinesToStderr) ? stderr : stdout;
+  std::fputs(level.colour, stream);
+  std::fputs(level.tag, stream);
+  std::fputc(' ', stream);
+  std::vfprintf(stream, format, args);
+  std::fputs("\x1b[0m\n", stream);
+}
+
+}  // namespace
+
+void routeAllLogLinesToStderr(bool enabled) { allLinesToStderr = enabled; }
+
+#define RAVELIN_DEFINE_LOG_FUNCTION(name, level) \
+  void name(const char* format, ...) {           \
+    std::va_list args;                           \
+    va_start(args, format);                      \
+    emit(level, format, args);                   \
+    va_end(args);                                \
+  }
+
+RAVELIN_DEFINE_LOG_FUNCTION(logError, kError)
+RAVELIN_DEFINE_LOG_FUNCTION(logWarning, kWarning)
+RAVELIN_DEFINE_LOG_FUNCTION(logSuccess, kSuccess)
+RAVELIN_DEFINE_LOG_FUNCTION(logInfo, kInfo)
+
+#undef RAVELIN_DEFINE_LOG_FUNCTION
+
+}  // namespace ravelin

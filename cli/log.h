@@ -1,0 +1,20 @@
+#pragma once
+
+// The console log: one coloured, tagged line per call. Errors go to standard
+// error, every other level to standard output; --quiet silences all four.
+
+namespace ravelin {
+
+// Set once while the command line is parsed, before the first log line.
+extern bool quietMode;
+
+// When set, warning, success and info lines go to standard error as well, so
+// that standard output can carry a document (decode to "-").
+void routeAllLogLinesToStderr(bool enabled);
+
+void logError(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void logWarning(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void logSuccess(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void logInfo(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+}  // namespace ravelin

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project builds and tests with.
+# Idempotent: packages already present are left alone, and the package lists
+# are refreshed only when something is missing.
+#
+#   scripts/install-deps.sh            build and test (native, sanitizers)
+#   scripts/install-deps.sh cross      plus the ARM64 and s390x cross toolchains and qemu
+#   scripts/install-deps.sh fuzz       plus clang's fuzzing runtime
+#   scripts/install-deps.sh bench      plus Google Benchmark, zlib and hyperfine
+#   scripts/install-deps.sh all        everything above
+set -euo pipefail
+
+base=(build-essential cmake ninja-build pkg-config g++ clang clang-format
+      nlohmann-json3-dev libgtest-dev libgmock-dev)
+cross=(g++-aarch64-linux-gnu g++-s390x-linux-gnu qemu-user dpkg-dev groff-base)
+fuzz=(clang libclang-rt-14-dev)
+bench=(libbenchmark-dev zlib1g-dev hyperfine)
+
+wanted=("${base[@]}")
+for group in "$@"; do
+  case "$group" in
+    cross) wanted+=("${cross[@]}") ;;
+    fuzz) wanted+=("${fuzz[@]}") ;;
+    bench) wanted+=("${bench[@]}") ;;
+    all) wanted+=("${cross[@]}" "${fuzz[@]}" "${bench[@]}") ;;
+    *) echo "install-deps: unknown group '$group'" >&2; exit 2 ;;
+  esac
+done
+
+missing=()
+for pkg in "${wanted[@]}"; do
+  dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,129 @@
+#include "tests/support/process.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <sstream>
+#include <stdexcept>
+
+extern char** environ;
+
+namespace ravelin::testing {
+
+namespace {
+
+std::vector<std::string> emulatorPrefix() {
+  std::vector<std::string> words;
+#ifdef TEST_EMULATOR
+  std::stringstream list(TEST_EMULATOR);
+  for (std::string word; std::getline(list, word, ';');) {
+    if (!word.empty()) words.push_back(word);
+  }
+#endif
+  return words;
+}
+
+std::vector<char*> pointers(std::vector<std::string>& words) {
+  std::vector<char*> result;
+  for (std::string& word : words) result.push_back(word.data());
+  result.push_back(nullptr);
+  return result;
+}
+
+struct Pipe {
+  int read = -1;
+  int write = -1;
+  Pipe() {
+    std::array<int, 2> fds{};
+    if (::pipe2(fds.data(), O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+    read = fds[0];
+    write = fds[1];
+  }
+};
+
+// Drains both pipes until they close or the deadline passes.
+bool collect(Pipe& out, Pipe& err, ProcessResult& result,
+             std::chrono::steady_clock::time_point deadline) {
+  std::array<pollfd, 2> fds{{{out.read, POLLIN, 0}, {err.read, POLLIN, 0}}};
+  std::array<std::string*, 2> sinks{&result.out, &result.err};
+  std::array<int*, 2> owners{&out.read, &err.read};
+  int open = 2;
+  while (open > 0) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return false;
+    const int ready = ::poll(fds.data(), fds.size(), static_cast<int>(left.count()));
+    if (ready < 0 && errno == EINTR) continue;
+    for (std::size_t i = 0; i < fds.size(); ++i) {
+      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+      std::array<char, 4096> buffer{};
+      const ssize_t n = ::read(fds[i].fd, buffer.data(), buffer.size());
+      if (n > 0) {
+        sinks[i]->append(buffer.data(), static_cast<std::size_t>(n));
+      } else {
+        ::close(fds[i].fd);
+        fds[i].fd = -1;
+        *owners[i] = -1;
+        --open;
+      }
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+ProcessResult runProcess(std::vector<std::string> argv, const ProcessOptions& options) {
+  std::vector<std::string> command = emulatorPrefix();
+  command.insert(command.end(), argv.begin(), argv.end());
+  std::vector<std::string> environment = options.environment.value_or(std::vector<std::string>{});
+
+  Pipe out;
+  Pipe err;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, out.write, 1);
+  posix_spawn_file_actions_adddup2(&actions, err.write, 2);
+  if (!options.workingDirectory.empty()) {
+    posix_spawn_file_actions_addchdir_np(&actions, options.workingDirectory.c_str());
+  }
+
+  std::vector<char*> args = pointers(command);
+  std::vector<char*> env = pointers(environment);
+  pid_t pid = 0;
+  const int spawned = ::posix_spawnp(&pid, args[0], &actions, nullptr, args.data(),
+                                     options.environment ? env.data() : environ);
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(out.write);
+  ::close(err.write);
+  if (spawned != 0) throw std::runtime_error("cannot start " + command[0]);
+
+  ProcessResult result;
+  const auto deadline = std::chrono::steady_clock::now() + options.timeout;
+  if (!collect(out, err, result, deadline)) {
+    result.timedOut = true;
+    ::kill(pid, SIGKILL);
+  }
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (out.read >= 0) ::close(out.read);
+  if (err.read >= 0) ::close(err.read);
+  if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
+  return result;
+}
+
+ProcessResult runRavelin(const std::vector<std::string>& arguments, const ProcessOptions& options) {
+  std::vector<std::string> argv{RAVELIN_EXE};
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
+  return runProcess(argv, options);
+}
+
+}  // namespace ravelin::testing

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ravelin::testing {
+
+struct ProcessOptions {
+  // Replaces the whole environment when set; each entry is "NAME=value".
+  std::optional<std::vector<std::string>> environment;
+  std::filesystem::path workingDirectory;  // empty: the caller's
+  // The process is killed (SIGKILL) when it runs longer than this.
+  std::chrono::milliseconds timeout{std::chrono::seconds(30)};
+};
+
+struct ProcessResult {
+  int exitCode = -1;  // -1 when the process did not exit normally
+  bool timedOut = false;
+  std::string out;
+  std::string err;
+};
+
+// Runs a program with its standard input on /dev/null, capturing both output
+// streams. In a cross build the program runs under the build's emulator.
+ProcessResult runProcess(std::vector<std::string> argv, const ProcessOptions& options = {});
+
+// Runs the built ravelin with the given arguments.
+ProcessResult runRavelin(const std::vector<std::string>& arguments,
+                         const ProcessOptions& options = {});
+
+}  // namespace ravelin::testing
