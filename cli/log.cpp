@@ -34,7 +34,9 @@ void emit(const Level& level, const char* format, std::va_list args) {
 
 }  // namespace
 
-void routeAllLogLinesToStderr(bool enabled) { allLinesToStderr = enabled; }
+void routeAllLogLinesToStderr(bool enabled) {
+  allLinesToStderr = enabled;
+}
 
 #define RAVELIN_DEFINE_LOG_FUNCTION(name, level) \
   void name(const char* format, ...) {           \
