@@ -81,7 +81,7 @@ double roundToNineSignificantDigits(double x) {
     const double factor = std::pow(10.0, 8.0 - std::floor(std::log10(std::fabs(x))));
     if (std::isfinite(factor) && factor != 0.0) return std::nearbyint(x * factor) / factor;
   }
-  return static_cast<double>(static_cast<float>(x));
+  return static_cast<double>(narrowToFloat32(x));
 }
 
 }  // namespace
