@@ -36,6 +36,10 @@ BlobKind requireMatchingKinds(const json& source, const Bytes& blob, const fs::p
 int runVerify(const fs::path& jsonPath, const fs::path& blobPath) {
   const json source = loadJsonFile(jsonPath);
   const Bytes blob = readFile(blobPath);
+  return verifyRoundTrip(source, blob, blobPath);
+}
+
+int verifyRoundTrip(const json& source, const Bytes& blob, const fs::path& blobPath) {
   const BlobKind kind = requireMatchingKinds(source, blob, blobPath);
 
   json decoded;
