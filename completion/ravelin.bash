@@ -4,12 +4,11 @@
 # that match it.
 _ravelin_paths() {
     local current=$1 pattern=$2
-    local IFS=$'\n'
     compopt -o filenames 2>/dev/null
     if [[ -n $pattern ]]; then
-        COMPREPLY=($(compgen -d -- "$current") $(compgen -f -X "!$pattern" -- "$current"))
+        mapfile -t COMPREPLY < <(compgen -d -- "$current"; compgen -f -X "!$pattern" -- "$current")
     else
-        COMPREPLY=($(compgen -f -- "$current"))
+        mapfile -t COMPREPLY < <(compgen -f -- "$current")
     fi
 }
 
@@ -40,9 +39,9 @@ _ravelin() {
 
     if ((COMP_CWORD == 1)); then
         if [[ $current == -* ]]; then
-            COMPREPLY=($(compgen -W "--help -h" -- "$current"))
+            mapfile -t COMPREPLY < <(compgen -W "--help -h" -- "$current")
         else
-            COMPREPLY=($(compgen -W "decode encode verify compare-encodings test-crc" -- "$current"))
+            mapfile -t COMPREPLY < <(compgen -W "decode encode verify compare-encodings test-crc" -- "$current")
         fi
         return
     fi
@@ -57,7 +56,7 @@ _ravelin() {
             return
             ;;
     esac
-    COMPREPLY=($(compgen -W "$(_ravelin_unused_options "${COMP_WORDS[1]}")" -- "$current"))
+    mapfile -t COMPREPLY < <(compgen -W "$(_ravelin_unused_options "${COMP_WORDS[1]}")" -- "$current")
 }
 
 complete -F _ravelin ravelin

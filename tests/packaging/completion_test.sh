@@ -2,6 +2,7 @@
 # The bash completion script parses, registers itself for ravelin, and offers
 # commands, the options of each command and file names after path options.
 #   completion_test.sh SCRIPT
+# shellcheck source=tests/packaging/lib.sh
 source "$(dirname "$0")/lib.sh"
 script=$(realpath "$1")
 
@@ -19,7 +20,7 @@ touch "$workspace/cal.json" "$workspace/cal.bin" "$workspace/notes.txt"
 # fresh shell and prints the offers, sorted, on one line.
 offers() {
   (
-    cd "$workspace"
+    cd "$workspace" || exit
     # shellcheck disable=SC1090
     source "$script"
     function=$(complete -p ravelin | sed -nE 's/.*-F ([^ ]+) .*/\1/p')

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared helpers of the packaging tests (sourced).
 set -euo pipefail
 
@@ -21,6 +22,7 @@ finish() {
 render_man_page() {
   local page=$1 warnings
   warnings=$(mktemp)
+  # shellcheck disable=SC2034 # read by the test that sources this file
   rendered=$(groff -man -ww -Tutf8 "$page" 2>"$warnings" | sed 's/.\x08//g')
   if [[ -s $warnings ]]; then
     fail "groff warns about $page: $(cat "$warnings")"

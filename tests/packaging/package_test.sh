@@ -2,6 +2,7 @@
 # Inspects the Debian package of this build: its fields, its exact file list,
 # and the programs run from a temporary root it is extracted into.
 #   package_test.sh PACKAGE_DIR RAVELIN VERSION SOURCE_DIR WITH_PALISADE
+# shellcheck source=tests/packaging/lib.sh
 source "$(dirname "$0")/lib.sh"
 package_dir=$1 built_ravelin=$2 version=$3 source_dir=$4 with_palisade=$5
 

@@ -2,6 +2,7 @@
 # The palisade(8) page renders without warnings and, when the program's
 # sources are given, documents every environment variable they read.
 #   palisade_man_page_test.sh PAGE [SOURCE...]
+# shellcheck source=tests/packaging/lib.sh
 source "$(dirname "$0")/lib.sh"
 page=$1
 shift

@@ -2,6 +2,7 @@
 # The ravelin(1) page renders without warnings and documents every command
 # and option the program knows, exactly its exit codes, and its input limit.
 #   ravelin_man_page_test.sh PAGE RAVELIN COMMAND_LINE_CPP COMMAND_LINE_H FILE_IO_H
+# shellcheck source=tests/packaging/lib.sh
 source "$(dirname "$0")/lib.sh"
 page=$1 ravelin=$2 command_line_cpp=$3 command_line_h=$4 file_io_h=$5
 
