@@ -39,7 +39,7 @@ class BodyReader {
 
   template <WireRecord R>
   void read(R& record) {
-    R::forEachField(record, [this](auto&... fields) { (read(fields), ...); });
+    R::forEachField(record, [this](auto&... fields) { (this->read(fields), ...); });
   }
 
   void read(std::string& text) {
