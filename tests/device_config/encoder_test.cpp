@@ -139,7 +139,7 @@ TEST_P(EncodesLike, ItsPlainCounterpart) {
 }
 
 json& inverse(json& doc) {
-  return eye(doc, 0)["inverse_distortion"];
+  return eye(doc, 1)["inverse_distortion"];
 }
 
 const EquivalentCase kEquivalents[] = {
@@ -192,16 +192,6 @@ const EquivalentCase kEquivalents[] = {
      [](json& d) { eye(d, 0)["distortion"]["r2max"] = 0; }},
     {"InverseR2maxNull", [](json& d) { inverse(d)["r2max"] = nullptr; },
      [](json& d) { inverse(d)["r2max"] = 0; }},
-    {"ControlPointsAbsent", [](json& d) { inverse(d).erase("nSplineCtrlPts"); },
-     [](json& d) { inverse(d)["nSplineCtrlPts"] = 16; }},
-    {"ControlPointsFloat", [](json& d) { inverse(d)["nSplineCtrlPts"] = 12.0; },
-     [](json& d) { inverse(d)["nSplineCtrlPts"] = 16; }},
-    {"ControlPointsKeepLow16Bits", [](json& d) { inverse(d)["nSplineCtrlPts"] = 65536 + 12; },
-     [](json& d) { inverse(d)["nSplineCtrlPts"] = 12; }},
-    {"ControlPoints65536IsZero", [](json& d) { inverse(d)["nSplineCtrlPts"] = 65536; },
-     [](json& d) { inverse(d)["nSplineCtrlPts"] = 0; }},
-    {"ControlPointsMinusOne", [](json& d) { inverse(d)["nSplineCtrlPts"] = -1; },
-     [](json& d) { inverse(d)["nSplineCtrlPts"] = 65535; }},
     {"IntegersAsFloats", [](json& d) { eye(d, 1)["grow_for_undistort"] = 2; },
      [](json& d) { eye(d, 1)["grow_for_undistort"] = 2.0; }},
     {"DoubleRoundsToNearestFloat", [](json& d) { eye(d, 1)["undistort_r2_cutoff"] = 0.1; },
@@ -209,6 +199,32 @@ const EquivalentCase kEquivalents[] = {
 };
 INSTANTIATE_TEST_SUITE_P(IgnoredAndDefaulted, EncodesLike, ::testing::ValuesIn(kEquivalents),
                          equivalentName);
+
+struct ControlPointCase {
+  json given;  // null: the key is left out
+  unsigned stored;
+};
+
+void PrintTo(const ControlPointCase& c, std::ostream* os) {
+  *os << c.given.dump();
+}
+
+class ControlPointCount : public ::testing::TestWithParam<ControlPointCase> {};
+
+TEST_P(ControlPointCount, KeepsTheLow16BitsOfIntegersOnly) {
+  json doc = smallestDocument();
+  json& inverseDistortion = eye(doc, 1)["inverse_distortion"];
+  if (!GetParam().given.is_null()) inverseDistortion["nSplineCtrlPts"] = GetParam().given;
+  const json decoded = decodeChecked(encodeDeviceConfig(doc));
+  EXPECT_EQ(decoded["tracking_to_eye_transform"][1]["inverse_distortion"]["nSplineCtrlPts"],
+            GetParam().stored);
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, ControlPointCount,
+                         ::testing::Values(ControlPointCase{nullptr, 16}, ControlPointCase{12, 12},
+                                           ControlPointCase{65536 + 12, 12},
+                                           ControlPointCase{65536, 0}, ControlPointCase{-1, 65535},
+                                           ControlPointCase{12.0, 16}, ControlPointCase{"12", 16}));
 
 TEST(DeviceConfigEncoder, NumbersBeyondFloatRangeBecomeInfinite) {
   json doc = smallestDocument();
