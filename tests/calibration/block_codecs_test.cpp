@@ -172,12 +172,6 @@ TEST(CadCodec, TooSmallLogsBeforeThrowing) {
   EXPECT_EQ(console.err, errorLine("CAD block too small"));
 }
 
-TEST(ReadPod, TruncationLogNamesRecordAndBytesLeft) {
-  const auto console = captureConsole([] { decodeBlock(BlockId::INTRINSICS_KB, zeros(5)); });
-  EXPECT_THAT(console.err, HasSubstr("Blob got truncated while reading. BlobID 12KbIntrinsics"));
-  EXPECT_THAT(console.err, HasSubstr("5 bytes"));
-}
-
 // ---------------------------------------------------------------------------
 // Factory
 
