@@ -54,4 +54,11 @@ RAVELIN_DEFINE_LOG_FUNCTION(logInfo, kInfo)
 
 #undef RAVELIN_DEFINE_LOG_FUNCTION
 
+void printPlain(const char* format, ...) {
+  std::va_list args;
+  va_start(args, format);
+  std::vfprintf(allLinesToStderr ? stderr : stdout, format, args);
+  va_end(args);
+}
+
 }  // namespace ravelin
