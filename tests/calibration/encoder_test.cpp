@@ -42,6 +42,8 @@ std::vector<Block> blocksIn(ByteCursor range) {
   return blocks;
 }
 
+// The blocks refer into the blob, which must outlive them.
+std::vector<Block> topLevelBlocks(const Bytes&& blob) = delete;
 std::vector<Block> topLevelBlocks(const Bytes& blob) {
   ByteCursor cursor(blob);
   cursor.skip(Header::kWireSize);
@@ -130,7 +132,8 @@ TEST(Encoder, CameraBlockSizes) {
   for (const CameraSizeCase& c : cases) {
     json document = emptyDocument();
     document["cameras"] = {c.camera};
-    const std::vector<Block> blocks = topLevelBlocks(encodeCompactCalibration(document));
+    const Bytes blob = encodeCompactCalibration(document);
+    const std::vector<Block> blocks = topLevelBlocks(blob);
     ASSERT_EQ(blocks.size(), 4U) << c.name;
     EXPECT_EQ(blocks[1].id, c.id) << c.name;
     EXPECT_EQ(blocks[1].size, c.size) << c.name;
@@ -142,7 +145,8 @@ TEST(Encoder, ImuBlockSizes) {
   cadImu["extrinsics"] = unitPose();
   json document = emptyDocument();
   document["imus"] = {matrixImu(), cadImu};
-  const std::vector<Block> blocks = topLevelBlocks(encodeCompactCalibration(document));
+  const Bytes blob = encodeCompactCalibration(document);
+  const std::vector<Block> blocks = topLevelBlocks(blob);
   ASSERT_EQ(blocks.size(), 5U);
   EXPECT_EQ(blocks[1].id, 7);
   EXPECT_EQ(blocks[1].size, 183U);
@@ -154,7 +158,8 @@ TEST(Encoder, KbAndKb4WriteTheSameIntrinsicsBlock) {
   json document = emptyDocument();
   document["cameras"] = {withIntrinsics(matrixCamera(), {kbIntrinsics()}),
                          withIntrinsics(matrixCamera(), {kb4Intrinsics()})};
-  const std::vector<Block> blocks = topLevelBlocks(encodeCompactCalibration(document));
+  const Bytes blob = encodeCompactCalibration(document);
+  const std::vector<Block> blocks = topLevelBlocks(blob);
   const auto bytesOf = [](const Block& block) {
     return Bytes(block.payload.position(), block.payload.end());
   };
@@ -175,7 +180,9 @@ TEST(Encoder, WritesBlocksAndSubBlocksInTheirFixedOrder) {
   document["imus"] = {imu};
   document["metadata"]["created_by"] = "me";
 
-  const std::vector<Block> blocks = topLevelBlocks(encodeCompactCalibration(document));
+  const Bytes blob = encodeCompactCalibration(document);
+
+  const std::vector<Block> blocks = topLevelBlocks(blob);
   EXPECT_THAT(idsOf(blocks), ElementsAre(1, 3, 2, 7, 9, 13, 0xFFFF));
   EXPECT_THAT(subBlockIds(blocks[1], 4 + 36), ElementsAre(10, 14, 11, 15, 5, 4));
   EXPECT_THAT(subBlockIds(blocks[2], 4 + 64), ElementsAre(11));
@@ -189,7 +196,8 @@ TEST(Encoder, CameraPayloadStartsWithSizeAndExtrinsics) {
   camera["extrinsicsOffset"] = {0.5, 0, 0, 0, 0, -0.5};
   json document = emptyDocument();
   document["cameras"] = {camera};
-  std::vector<Block> blocks = topLevelBlocks(encodeCompactCalibration(document));
+  const Bytes blob = encodeCompactCalibration(document);
+  std::vector<Block> blocks = topLevelBlocks(blob);
   ByteCursor& payload = blocks[1].payload;
   EXPECT_EQ(payload.read<std::uint16_t>(), 1280);
   EXPECT_EQ(payload.read<std::uint16_t>(), 1);
@@ -206,7 +214,8 @@ TEST(Encoder, CadBlockCarriesItsPoseLists) {
   document["cad"]["cameras"] = {unitPose(), unitPose()};
   document["cad"]["imus"] = {unitPose()};
   document["cad"]["__units"] = "m";
-  std::vector<Block> blocks = topLevelBlocks(encodeCompactCalibration(document));
+  const Bytes blob = encodeCompactCalibration(document);
+  std::vector<Block> blocks = topLevelBlocks(blob);
   ASSERT_EQ(blocks[0].size, 42U + 3 * 36U);
   ByteCursor& payload = blocks[0].payload;
   EXPECT_EQ(payload.read<std::uint8_t>(), 0);
