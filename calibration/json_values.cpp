@@ -1,11 +1,14 @@
 #include "calibration/json_values.h"
 
 #include <cmath>
+#include <limits>
 #include <stdexcept>
 
 namespace ravelin {
 
 namespace {
+
+constexpr float kFloatMax = std::numeric_limits<float>::max();
 
 std::string quoted(std::string_view key) {
   return "'" + std::string(key) + "'";
@@ -62,15 +65,22 @@ const json::array_t& arrayElements(const json& value) {
 }
 
 float toFloat32(const json& value, const ValuePlace& place) {
-  // The library reads a boolean as a float but not as a double.
-  if (value.is_boolean()) return value.get<float>();
-  const double number = value.get<double>();
-  if (std::isfinite(number) &&
-      std::fabs(number) > static_cast<double>(std::numeric_limits<float>::max())) {
-    throw std::runtime_error(place.text() + " is " + numberText(number) +
-                             ", outside the range of a 32-bit float");
+  switch (value.type()) {
+    case json::value_t::number_integer:
+      return static_cast<float>(value.get<std::int64_t>());
+    case json::value_t::number_unsigned:
+      return static_cast<float>(value.get<std::uint64_t>());
+    case json::value_t::number_float: {
+      const double number = value.get<double>();
+      if (std::isfinite(number) && std::fabs(number) > static_cast<double>(kFloatMax)) {
+        throw std::runtime_error(place.text() + " is " + numberText(number) +
+                                 ", outside the range of a 32-bit float");
+      }
+      return static_cast<float>(number);
+    }
+    default:
+      return value.get<float>();  // booleans are 0 or 1; the library refuses other types
   }
-  return static_cast<float>(number);
 }
 
 void throwIntegerOutOfRange(double value, std::string_view typeName, const ValuePlace& place) {

@@ -67,10 +67,11 @@ TEST(CameraSize, RefusesFloatsOutsideTheFieldsRange) {
 }
 
 TEST(CadPose, ReadsTheThreeVectorsInOrder) {
-  const json pose = {{"plus_x", {1, 2, 3}}, {"plus_z", {4, 5, 6}}, {"position", {7.5, 8, true}}};
+  const json pose = {
+      {"plus_x", {1, 2, 3}}, {"plus_z", {4, -5, 16777217}}, {"position", {7.5, 8u, true}}};
   const CadPose result = cadPoseFromJson(pose, "cad.__head");
   EXPECT_THAT(result.plus_x, ElementsAre(1, 2, 3));
-  EXPECT_THAT(result.plus_z, ElementsAre(4, 5, 6));
+  EXPECT_THAT(result.plus_z, ElementsAre(4, -5, 16777216));
   EXPECT_THAT(result.position, ElementsAre(7.5, 8, 1));
 }
 
