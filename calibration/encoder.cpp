@@ -16,12 +16,18 @@ namespace {
 
 constexpr std::string_view kDocumentSection = "the calibration";
 
-void appendTlv(Bytes& out, BlockId id, std::size_t payloadSize) {
+// The size field follows the id and the two reserved bytes.
+constexpr std::size_t kTlvSizeOffset = 4;
+
+std::uint32_t tlvSize(std::size_t payloadSize) {
   if (payloadSize > std::numeric_limits<std::uint32_t>::max()) {
     throw std::runtime_error("block payload exceeds 4 GiB");
   }
-  appendRecord(out,
-               TLV{static_cast<std::uint16_t>(id), 0, static_cast<std::uint32_t>(payloadSize)});
+  return static_cast<std::uint32_t>(payloadSize);
+}
+
+void appendTlv(Bytes& out, BlockId id, std::size_t payloadSize) {
+  appendRecord(out, TLV{static_cast<std::uint16_t>(id), 0, tlvSize(payloadSize)});
 }
 
 void appendBlock(Bytes& out, BlockId id, std::span<const std::uint8_t> payload) {
@@ -50,10 +56,7 @@ class CompositeBlock {
   }
   void close() {
     const std::size_t payloadSize = out_.size() - tlvOffset_ - TLV::kWireSize;
-    if (payloadSize > std::numeric_limits<std::uint32_t>::max()) {
-      throw std::runtime_error("block payload exceeds 4 GiB");
-    }
-    storeLE(out_, tlvOffset_ + 4, static_cast<std::uint32_t>(payloadSize));
+    storeLE(out_, tlvOffset_ + kTlvSizeOffset, tlvSize(payloadSize));
   }
 
  private:
