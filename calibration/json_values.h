@@ -35,7 +35,7 @@ struct ValuePlace {
   std::optional<std::size_t> element;
 
   ValuePlace at(std::size_t index) const { return {section, key, index}; }
-  // "\"fx\" in cameras[0].intrinsics[1]", "\"sU\"[3] in ...".
+  // "'fx' in cameras[0].intrinsics[1]", "'sU'[3] in cameras[0].intrinsics[1]".
   std::string text() const;
 };
 
