@@ -209,21 +209,6 @@ TEST(Encoder, CameraPayloadStartsWithSizeAndExtrinsics) {
   EXPECT_THAT(readPod<ExtrinsicsOffsetPayload>(payload).values, ElementsAre(0.5, 0, 0, 0, 0, -0.5));
 }
 
-TEST(Encoder, CadBlockCarriesItsPoseLists) {
-  json document = emptyDocument();
-  document["cad"]["cameras"] = {unitPose(), unitPose()};
-  document["cad"]["imus"] = {unitPose()};
-  document["cad"]["__units"] = "m";
-  const Bytes blob = encodeCompactCalibration(document);
-  std::vector<Block> blocks = topLevelBlocks(blob);
-  ASSERT_EQ(blocks[0].size, 42U + 3 * 36U);
-  ByteCursor& payload = blocks[0].payload;
-  EXPECT_EQ(payload.read<std::uint8_t>(), 0);
-  EXPECT_EQ(payload.read<std::uint8_t>(), 1);
-  EXPECT_EQ(payload.read<std::uint16_t>(), 2);
-  EXPECT_EQ(payload.read<std::uint16_t>(), 1);
-}
-
 struct FaultCase {
   const char* name;
   std::function<void(json&)> spoil;
