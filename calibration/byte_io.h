@@ -6,6 +6,8 @@
 
 #include <array>
 #include <bit>
+#include <cfloat>
+#include <cmath>
 #include <concepts>
 #include <cstddef>
 #include <cstdint>
@@ -23,6 +25,21 @@ using Bytes = std::vector<std::uint8_t>;
 template <typename T>
 concept WireScalar =
     (std::integral<T> && !std::same_as<T, bool> && sizeof(T) <= 8) || std::same_as<T, float>;
+
+// Rounds to the nearest binary32 as IEEE 754 does, with values beyond the
+// float range becoming infinities of their sign. A plain cast of such values
+// is undefined behaviour, and JSON numbers can be anything.
+inline float narrowToFloat32(double value) noexcept {
+  constexpr double kRoundsToInfinity = 0x1.ffffffp127;  // FLT_MAX plus half an ulp
+  const double magnitude = std::fabs(value);
+  if (std::isfinite(value) && magnitude >= kRoundsToInfinity) {
+    return std::signbit(value) ? -HUGE_VALF : HUGE_VALF;
+  }
+  if (std::isfinite(value) && magnitude > static_cast<double>(FLT_MAX)) {
+    return std::signbit(value) ? -FLT_MAX : FLT_MAX;
+  }
+  return static_cast<float>(value);
+}
 
 namespace detail {
 

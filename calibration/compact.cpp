@@ -7,8 +7,8 @@
 
 namespace ravelin {
 
-const std::vector<std::string> kExtrinsicsMethodNames = {"Unknown", "independent",
-                                                         "fromPrimaryCal", "fromSecondaryCal"};
+const std::vector<std::string> kExtrinsicsMethodNames = {"Unknown", "independent", "fromPrimaryCal",
+                                                         "fromSecondaryCal"};
 
 const std::vector<std::string> kPixelConventionNames = {"Unknown", "integer", "float"};
 
@@ -29,7 +29,6 @@ const std::vector<std::string> kAlignmentMethodNames = {
 };
 
 const std::vector<std::string> kUnitNames = {"mm", "m"};
-
 
 const std::uint8_t* CadBlockPayload::load(const std::uint8_t* p, const std::uint8_t* end) {
   ByteCursor cursor(p, end);

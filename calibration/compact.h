@@ -7,11 +7,10 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "calibration/container.h"
 
@@ -145,7 +144,7 @@ struct MetaDataPayload {
   static constexpr std::string_view kTypeName = "15MetaDataPayload";
 
   float dataset_duration_in_sec = 0;
-  std::int8_t extrinsicsMethod = 0;            // index into kExtrinsicsMethodNames, -1 unknown
+  std::int8_t extrinsicsMethod = 0;              // index into kExtrinsicsMethodNames, -1 unknown
   std::int8_t pixel_coordinates_convention = 0;  // index into kPixelConventionNames, -1 unknown
   std::uint16_t rig_json_version = 0;
 
@@ -196,7 +195,9 @@ struct CadBlockPayload {
   std::vector<CadPose> cameras;
   std::vector<CadPose> imus;
 
-  std::size_t wireSize() const { return kFixedSize + CadPose::kWireSize * (cameras.size() + imus.size()); }
+  std::size_t wireSize() const {
+    return kFixedSize + CadPose::kWireSize * (cameras.size() + imus.size());
+  }
 
   // Fills the payload from [p, end) and returns the cursor after the last pose.
   const std::uint8_t* load(const std::uint8_t* p, const std::uint8_t* end);

@@ -111,7 +111,7 @@ struct TLV {
   }
 };
 
-constexpr std::uint32_t kCalibrationMagic = 0x43414C42;  // "BLAC" on the wire
+constexpr std::uint32_t kCalibrationMagic = 0x43414C42;   // "BLAC" on the wire
 constexpr std::uint32_t kDeviceConfigMagic = 0x44434647;  // "GFCD" on the wire
 
 // CRC-32/ISO-HDLC: reflected polynomial 0xEDB88320, init and final XOR 0xFFFFFFFF.

@@ -3,9 +3,8 @@
 // Tells the two blob kinds apart by their magic and hands a blob to its
 // decoder; shared by the decode and verify commands.
 
-#include <optional>
-
 #include <nlohmann/json.hpp>
+#include <optional>
 
 #include "calibration/byte_io.h"
 

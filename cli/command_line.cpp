@@ -121,13 +121,18 @@ int runTestCrcRow(const ParsedArguments& arguments) {
 }
 
 constexpr std::array<CommandRow, 5> kCommands = {{
-    {"decode", {"--bin", "--json"}, "decode requires --bin <cal.bin> and --json <cal.json>",
+    {"decode",
+     {"--bin", "--json"},
+     "decode requires --bin <cal.bin> and --json <cal.json>",
      runDecodeRow},
-    {"encode", {"--json", "--bin"}, "encode requires --json <cal.json> and --bin <cal.bin>",
+    {"encode",
+     {"--json", "--bin"},
+     "encode requires --json <cal.json> and --bin <cal.bin>",
      runEncodeRow},
-    {"verify", {"--json", "--bin"}, "verify requires --json <file> and --bin <file>",
-     runVerifyRow},
-    {"compare-encodings", {"--json", nullptr}, "compare-encodings requires --json <file>",
+    {"verify", {"--json", "--bin"}, "verify requires --json <file> and --bin <file>", runVerifyRow},
+    {"compare-encodings",
+     {"--json", nullptr},
+     "compare-encodings requires --json <file>",
      runCompareEncodingsRow},
     {"test-crc", {"--json", nullptr}, "test-crc requires --json <file>", runTestCrcRow},
 }};

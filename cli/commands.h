@@ -5,6 +5,10 @@
 
 #include <filesystem>
 
+#include <nlohmann/json.hpp>
+
+#include "calibration/byte_io.h"
+
 namespace ravelin {
 
 namespace fs = std::filesystem;
@@ -15,6 +19,8 @@ void runDecode(const fs::path& blobPath, const fs::path& jsonPath);
 int runEncode(const fs::path& jsonPath, const fs::path& blobPath, bool verify);
 // Returns 0 (match), 5 (real differences) or 6 (only acceptable differences).
 int runVerify(const fs::path& jsonPath, const fs::path& blobPath);
+// The verification after both files are read; `blobPath` only names the blob in messages.
+int verifyRoundTrip(const nlohmann::json& source, const Bytes& blob, const fs::path& blobPath);
 void runCompareEncodings(const fs::path& jsonPath);
 void runTestCrc(const fs::path& jsonPath);
 

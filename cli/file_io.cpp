@@ -67,8 +67,8 @@ void writeAtomically(const std::uint8_t* data, std::size_t size, const fs::path&
   const int fd = ::mkstemp(tempName.data());
   if (fd < 0) failToOpenForWriting(path);
 
-  const bool written = ::fchmod(fd, modeForOutput(path)) == 0 && writeAll(fd, data, size) &&
-                       ::fsync(fd) == 0;
+  const bool written =
+      ::fchmod(fd, modeForOutput(path)) == 0 && writeAll(fd, data, size) && ::fsync(fd) == 0;
   const bool closed = ::close(fd) == 0;
   if (!written || !closed || ::rename(tempName.c_str(), path.c_str()) != 0) {
     ::unlink(tempName.c_str());
@@ -81,7 +81,7 @@ double roundToNineSignificantDigits(double x) {
     const double factor = std::pow(10.0, 8.0 - std::floor(std::log10(std::fabs(x))));
     if (std::isfinite(factor) && factor != 0.0) return std::nearbyint(x * factor) / factor;
   }
-  return static_cast<double>(static_cast<float>(x));
+  return static_cast<double>(narrowToFloat32(x));
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <filesystem>
-
 #include <nlohmann/json.hpp>
 
 #include "calibration/byte_io.h"

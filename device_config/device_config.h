@@ -3,7 +3,6 @@
 // The device config blob: a flat, fixed-order body behind the shared header.
 
 #include <cstdint>
-
 #include <nlohmann/json.hpp>
 
 #include "calibration/byte_io.h"

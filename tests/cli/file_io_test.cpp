@@ -1,0 +1,273 @@
+#include "cli/file_io.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <cmath>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "cli/log.h"
+#include "tests/support/temp_dir.h"
+
+namespace ravelin {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using testing::readText;
+using testing::TempDir;
+using ::testing::ThrowsMessage;
+using testing::writeText;
+using ::testing::internal::CaptureStderr;
+using ::testing::internal::CaptureStdout;
+using ::testing::internal::GetCapturedStderr;
+using ::testing::internal::GetCapturedStdout;
+
+std::vector<std::string> entriesOf(const fs::path& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+const std::string kRed = "\x1b[31m[ERROR] ";
+const std::string kGreen = "\x1b[32m[SUCCESS] ";
+const std::string kCyan = "\x1b[36m[INFO] ";
+const std::string kReset = "\x1b[0m\n";
+
+TEST(CheckInputExists, AcceptsFilesAndDirectoriesAndReportsAbsence) {
+  TempDir dir;
+  writeText(dir / "present.json", "{}");
+  EXPECT_TRUE(checkInputExists(dir / "present.json", "JSON"));
+  EXPECT_TRUE(checkInputExists(dir.path(), "JSON"));
+
+  CaptureStderr();
+  EXPECT_FALSE(checkInputExists(dir / "absent.bin", "Input binary"));
+  EXPECT_EQ(GetCapturedStderr(),
+            kRed + "Input binary '" + (dir / "absent.bin").string() + "' does not exist." + kReset);
+}
+
+TEST(CheckOutputWritable, CreatesMissingAncestorsBeforeAnythingIsWritten) {
+  TempDir dir;
+  const fs::path out = dir / "a" / "b" / "cal.json";
+  EXPECT_TRUE(checkOutputWritable(out, false, "Output JSON"));
+  EXPECT_TRUE(fs::is_directory(dir / "a" / "b"));
+  EXPECT_FALSE(fs::exists(out));
+}
+
+TEST(CheckOutputWritable, RefusesAnExistingFileUnlessForced) {
+  TempDir dir;
+  const fs::path out = dir / "cal.bin";
+  writeText(out, "old");
+
+  CaptureStdout();
+  CaptureStderr();
+  EXPECT_TRUE(checkOutputWritable(out, true, "Output binary"));
+  EXPECT_EQ(GetCapturedStdout() + GetCapturedStderr(), "");
+  EXPECT_EQ(readText(out), "old");
+
+  CaptureStderr();
+  EXPECT_FALSE(checkOutputWritable(out, false, "Output binary"));
+  EXPECT_EQ(GetCapturedStderr(), kRed + "Output binary '" + out.string() +
+                                     "' already exists. Use --force to overwrite." + kReset);
+}
+
+TEST(GetFileSize, ReportsTheSizeOrZeroWithAnError) {
+  TempDir dir;
+  writeText(dir / "five", "12345");
+  CaptureStdout();
+  EXPECT_EQ(getFileSize(dir / "five"), 5U);
+  EXPECT_EQ(GetCapturedStdout(), kCyan + "Got file size 5" + kReset);
+
+  CaptureStderr();
+  EXPECT_EQ(getFileSize(dir / "absent"), 0U);
+  EXPECT_THAT(GetCapturedStderr(), HasSubstr("Error getting file size of " +
+                                             (dir / "absent").string() + ": No such file"));
+}
+
+TEST(ReadFile, ReadsFullChunksAndTheShortLastChunk) {
+  TempDir dir;
+  std::string content(10000, '\0');
+  for (std::size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>(i * 7);
+  writeText(dir / "blob", content);
+
+  CaptureStdout();
+  const Bytes bytes = readFile(dir / "blob");
+  EXPECT_EQ(GetCapturedStdout(), kGreen + "Successfully read 10000 bytes from file" + kReset);
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), content);
+}
+
+TEST(ReadFile, EmptyFileGivesNoBytes) {
+  TempDir dir;
+  writeText(dir / "empty", "");
+  CaptureStdout();
+  EXPECT_TRUE(readFile(dir / "empty").empty());
+  EXPECT_EQ(GetCapturedStdout(), kGreen + "Successfully read 0 bytes from file" + kReset);
+}
+
+TEST(ReadFile, UnopenablePathsFailWithThePath) {
+  TempDir dir;
+  for (const fs::path& path : {dir / "absent", dir.path()}) {
+    SCOPED_TRACE(path);
+    CaptureStderr();
+    EXPECT_THAT([&] { readFile(path); },
+                ThrowsMessage<std::runtime_error>("Failed to open file: " + path.string()));
+    EXPECT_EQ(GetCapturedStderr(), kRed + "Failed to open file: " + path.string() + " " + kReset);
+  }
+}
+
+TEST(WriteFile, ReplacesTheTargetWholeAndKeepsItsMode) {
+  TempDir dir;
+  const fs::path out = dir / "cal.bin";
+  writeText(out, "an older and longer content");
+  ::chmod(out.c_str(), 0640);
+
+  CaptureStdout();
+  writeFile(Bytes{'n', 'e', 'w'}, out);
+  EXPECT_EQ(GetCapturedStdout(),
+            kGreen + "Successfully wrote data to location " + out.string() + kReset);
+  EXPECT_EQ(readText(out), "new");
+  EXPECT_EQ(fs::status(out).permissions(), fs::perms(0640));
+  EXPECT_THAT(entriesOf(dir.path()), ElementsAre("cal.bin"));
+}
+
+TEST(WriteFile, ADirectoryAsTargetFailsToOpen) {
+  TempDir dir;
+  CaptureStderr();
+  EXPECT_THAT(
+      [&] { writeFile(Bytes{1}, dir.path()); },
+      ThrowsMessage<std::runtime_error>("Failed to open file for writing: " + dir.path().string()));
+  EXPECT_EQ(GetCapturedStderr(),
+            kRed + "Failed to open file for writing: " + dir.path().string() + kReset);
+}
+
+// Runs in a forked child: a file-size limit makes the write itself fail part
+// way, as a full disk would. Exits 42 when writeFile threw the expected error.
+[[noreturn]] void writeBeyondAFileSizeLimit(const fs::path& out) {
+  std::signal(SIGXFSZ, SIG_IGN);
+  const rlimit limit{4096, 4096};
+  ::setrlimit(RLIMIT_FSIZE, &limit);
+  const std::string expected = "Failed to write data to file: " + out.string();
+  try {
+    writeFile(Bytes(100000, 0xAB), out);
+  } catch (const std::runtime_error& e) {
+    std::_Exit(expected == e.what() ? 42 : 1);
+  }
+  std::_Exit(0);
+}
+
+TEST(WriteFileDeathTest, AFailedWriteLeavesTheOldFileAndNoTemporaryFile) {
+  TempDir dir;
+  const fs::path out = dir / "cal.bin";
+  writeText(out, "precious");
+  EXPECT_EXIT(writeBeyondAFileSizeLimit(out), ::testing::ExitedWithCode(42), "");
+  EXPECT_EQ(readText(out), "precious");
+  EXPECT_THAT(entriesOf(dir.path()), ElementsAre("cal.bin"));
+}
+
+TEST(WriteJsonFile, WritesIndentedUnescapedTextWithoutFinalNewline) {
+  TempDir dir;
+  json value = {{"int", 3}, {"float", 3.0}, {"name", "caf\xc3\xa9"}, {"list", {1, 2}}};
+  writeJsonFile(value, dir / "out.json");
+  EXPECT_EQ(readText(dir / "out.json"),
+            "{\n    \"float\": 3.0,\n    \"int\": 3,\n    \"list\": [\n        1,\n        2\n"
+            "    ],\n    \"name\": \"caf\xc3\xa9\"\n}");
+}
+
+TEST(WriteJsonFile, RoundsTheCallersValueInPlace) {
+  TempDir dir;
+  json value = {{"x", 1234.5678901234}};
+  writeJsonFile(value, dir / "out.json");
+  EXPECT_EQ(value["x"].get<double>(), 1234.56789);
+  EXPECT_EQ(readText(dir / "out.json"), "{\n    \"x\": 1234.56789\n}");
+}
+
+TEST(WriteJsonFile, InvalidUtf8FailsBeforeTouchingTheExistingFile) {
+  TempDir dir;
+  const fs::path out = dir / "out.json";
+  writeText(out, "old");
+  json value = {{"serial", "\xff\xfe"}};
+  EXPECT_THROW(writeJsonFile(value, out), json::type_error);
+  EXPECT_EQ(readText(out), "old");
+  EXPECT_THAT(entriesOf(dir.path()), ElementsAre("out.json"));
+}
+
+TEST(WriteJsonFile, ADirectoryAsTargetIsReportedNotIgnored) {
+  TempDir dir;
+  json value = json::object();
+  CaptureStderr();
+  EXPECT_THAT(
+      [&] { writeJsonFile(value, dir.path()); },
+      ThrowsMessage<std::runtime_error>("Failed to open file for writing: " + dir.path().string()));
+  GetCapturedStderr();
+}
+
+TEST(LoadJsonFile, IgnoresCommentsAndRejectsTrailingCommas) {
+  TempDir dir;
+  writeText(dir / "commented.json", "// head\n{ /* inline */ \"a\": 1 // tail\n}");
+  EXPECT_EQ(loadJsonFile(dir / "commented.json"), json({{"a", 1}}));
+
+  writeText(dir / "comma.json", "{\"a\": 1,}");
+  EXPECT_THROW(loadJsonFile(dir / "comma.json"), json::parse_error);
+}
+
+struct RoundingCase {
+  double input;
+  double expected;
+};
+
+class RoundJsonFloatsTest : public ::testing::TestWithParam<RoundingCase> {};
+
+TEST_P(RoundJsonFloatsTest, KeepsNineSignificantDigits) {
+  json value = GetParam().input;
+  roundJsonFloats(value);
+  ASSERT_TRUE(value.is_number_float());
+  const double got = value.get<double>();
+  if (std::isnan(GetParam().expected)) {
+    EXPECT_TRUE(std::isnan(got));
+  } else {
+    EXPECT_EQ(got, GetParam().expected);
+    EXPECT_EQ(std::signbit(got), std::signbit(GetParam().expected));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Examples, RoundJsonFloatsTest,
+    ::testing::Values(RoundingCase{1234.5678901234, 1234.56789},
+                      RoundingCase{static_cast<double>(0.1F), 0.100000001},
+                      RoundingCase{-0.000123456789012, -0.000123456789},
+                      RoundingCase{100000000.5, 100000000.0},  // a tie goes to even
+                      RoundingCase{100000001.5, 100000002.0}, RoundingCase{3.0, 3.0},
+                      RoundingCase{0.0, 0.0}, RoundingCase{-0.0, -0.0},
+                      RoundingCase{1e-310, 0.0},  // the factor overflows: single precision
+                      RoundingCase{-1e-310, -0.0},
+                      RoundingCase{std::numeric_limits<double>::infinity(),
+                                   std::numeric_limits<double>::infinity()},
+                      RoundingCase{std::nan(""), std::nan("")}));
+
+TEST(RoundJsonFloats, LeavesIntegersAndOtherKindsAloneAndRecurses) {
+  json value = {{"i", 123456789012LL},
+                {"u", 18446744073709551615ULL},
+                {"nested", {{"list", {0.123456789012, "text", true, nullptr}}}}};
+  roundJsonFloats(value);
+  EXPECT_TRUE(value["i"].is_number_integer());
+  EXPECT_EQ(value["i"].get<long long>(), 123456789012LL);
+  EXPECT_TRUE(value["u"].is_number_unsigned());
+  EXPECT_EQ(value["nested"]["list"], json({0.123456789, "text", true, nullptr}));
+}
+
+TEST(PrintableCount, GivesTheLowThirtyTwoBitsAsSigned) {
+  EXPECT_EQ(printableCount(10000), 10000);
+  EXPECT_EQ(printableCount(3000000000ULL), -1294967296);
+  EXPECT_EQ(printableCount((1ULL << 32) + 5), 5);
+}
+
+}  // namespace
+}  // namespace ravelin
