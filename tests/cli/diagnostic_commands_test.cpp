@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -80,11 +81,33 @@ TEST(CompareEncodings, SizeLinesPrecedeAnEncoderFault) {
                                     "'rig_json_version' in metadata"));
 }
 
-TEST(TestCrc, ReportsTheEncodedSizeBeforeDecoding) {
+std::string crcMismatchLine(const json& document) {
+  Bytes blob = encodeCompactCalibration(document);
+  const auto stored = static_cast<std::int32_t>(crc32(blob.data() + 16, blob.size() - 16));
+  blob[blob.size() / 2] ^= 0xFFU;
+  const auto computed = static_cast<std::int32_t>(crc32(blob.data() + 16, blob.size() - 16));
+  return "Error in calculate crc32. Calculated " + std::to_string(computed) + " but expected " +
+         std::to_string(stored) + " ";
+}
+
+TEST(TestCrc, ShowsTheDecodersCrcMismatchAndExitsZero) {
   TempDir dir;
-  testing::writeText(dir / "cal.json", testing::emptyDocument().dump());
-  const auto result = runRavelin({"test-crc", "--json", (dir / "cal.json").string()});
-  EXPECT_THAT(result.out, HasSubstr(infoLine("Custom compact encoding 90 bytes")));
+  const json empty = testing::emptyDocument();
+  testing::writeText(dir / "empty.json", empty.dump());
+  const json example = json::parse(testing::readText(kExample));
+  const struct {
+    std::string path;
+    json document;
+  } cases[] = {{(dir / "empty.json").string(), empty}, {kExample, example}};
+  for (const auto& c : cases) {
+    const auto result = runRavelin({"test-crc", "--json", c.path});
+    EXPECT_EQ(result.exitCode, kExitSuccess) << c.path << "\n" << result.err;
+    const std::size_t size = encodeCompactCalibration(c.document).size();
+    EXPECT_THAT(result.out,
+                HasSubstr(infoLine("Custom compact encoding " + std::to_string(size) + " bytes")));
+    EXPECT_THAT(result.err, HasSubstr(crcMismatchLine(c.document))) << c.path;
+    EXPECT_THAT(result.out, Not(HasSubstr("CRC32 codes match")));
+  }
 }
 
 class DiagnosticGate : public ::testing::TestWithParam<const char*> {};
