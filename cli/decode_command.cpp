@@ -1,11 +1,73 @@
+#include <cstdio>
 #include <stdexcept>
+#include <string>
 
+#include "cli/blob_dispatch.h"
 #include "cli/commands.h"
+#include "cli/file_io.h"
+#include "cli/log.h"
 
 namespace ravelin {
 
-void runDecode(const fs::path&, const fs::path&) {
-  throw std::runtime_error("decode is not available yet");
+namespace {
+
+const fs::path kStandardOutputPath = "-";
+
+// While decoding to standard output, every log line goes to standard error so
+// that standard output carries the JSON document alone.
+class LogLinesToStderr {
+ public:
+  explicit LogLinesToStderr(bool enabled) : enabled_(enabled) {
+    if (enabled_) routeAllLogLinesToStderr(true);
+  }
+  ~LogLinesToStderr() {
+    if (enabled_) routeAllLogLinesToStderr(false);
+  }
+  LogLinesToStderr(const LogLinesToStderr&) = delete;
+  LogLinesToStderr& operator=(const LogLinesToStderr&) = delete;
+
+ private:
+  bool enabled_;
+};
+
+void writeToStandardOutput(json& value) {
+  const std::string text = renderJsonDocument(value);
+  if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0) {
+    logError("Failed to write data to standard output");
+    throw std::runtime_error("Failed to write data to standard output");
+  }
+}
+
+}  // namespace
+
+void runDecode(const fs::path& blobPath, const fs::path& jsonPath) {
+  const bool toStandardOutput = jsonPath == kStandardOutputPath;
+  const LogLinesToStderr routing(toStandardOutput);
+
+  const Bytes blob = readFile(blobPath);
+  const std::optional<BlobKind> kind = detectBlobKind(blob);
+  if (!kind) {
+    logError("Unrecognized binary magic in %s", blobPath.c_str());
+    throw std::runtime_error("unknown binary format");
+  }
+
+  json decoded;
+  const bool crcMatched = decodeBlob(*kind, blob, decoded);
+  if (toStandardOutput) {
+    writeToStandardOutput(decoded);
+  } else {
+    writeJsonFile(decoded, jsonPath);
+  }
+
+  if (crcMatched) {
+    logSuccess("Finished decoding %s binary file. Deserialized contents saved to %s",
+               blobKindWord(*kind), jsonPath.c_str());
+  } else {
+    logError(
+        "Finished decoding %s binary file. Deserialized contents saved to %s.Stored and "
+        "computed CRC32 codes did not match. Indicates file corruption.",
+        blobKindWord(*kind), jsonPath.c_str());
+  }
 }
 
 }  // namespace ravelin

@@ -22,7 +22,8 @@ constexpr Level kWarning{"\x1b[33m", "[WARNING]", false};
 constexpr Level kSuccess{"\x1b[32m", "[SUCCESS]", false};
 constexpr Level kInfo{"\x1b[36m", "[INFO]", false};
 
-void emit(const Level& level, const char* format, std::va_list args) {
+__attribute__((format(printf, 2, 0))) void emit(const Level& level, const char* format,
+                                                std::va_list args) {
   if (quietMode) return;
   std::FILE* stream = (level.isError || allLinesToStderr) ? stderr : stdout;
   std::fputs(level.colour, stream);
@@ -52,5 +53,12 @@ RAVELIN_DEFINE_LOG_FUNCTION(logSuccess, kSuccess)
 RAVELIN_DEFINE_LOG_FUNCTION(logInfo, kInfo)
 
 #undef RAVELIN_DEFINE_LOG_FUNCTION
+
+void printPlain(const char* format, ...) {
+  std::va_list args;
+  va_start(args, format);
+  std::vfprintf(allLinesToStderr ? stderr : stdout, format, args);
+  va_end(args);
+}
 
 }  // namespace ravelin

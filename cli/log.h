@@ -17,4 +17,8 @@ void logWarning(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void logSuccess(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void logInfo(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
+// An uncoloured, untagged text on standard output (standard error while all
+// log lines are routed there). Not a log level, so --quiet does not silence it.
+void printPlain(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
 }  // namespace ravelin

@@ -3,7 +3,7 @@
 # Idempotent: packages already present are left alone, and the package lists
 # are refreshed only when something is missing.
 #
-#   scripts/install-deps.sh            build and test (native, sanitizers)
+#   scripts/install-deps.sh            build and test (native, sanitizers, packaging)
 #   scripts/install-deps.sh cross      plus the ARM64 and s390x cross toolchains and qemu
 #   scripts/install-deps.sh fuzz       plus clang's fuzzing runtime
 #   scripts/install-deps.sh bench      plus Google Benchmark, zlib and hyperfine
@@ -11,8 +11,8 @@
 set -euo pipefail
 
 base=(build-essential cmake ninja-build pkg-config g++ clang clang-format
-      nlohmann-json3-dev libgtest-dev libgmock-dev)
-cross=(g++-aarch64-linux-gnu g++-s390x-linux-gnu qemu-user dpkg-dev groff-base)
+      nlohmann-json3-dev libgtest-dev libgmock-dev dpkg-dev groff-base)
+cross=(g++-aarch64-linux-gnu g++-s390x-linux-gnu qemu-user googletest)
 fuzz=(clang libclang-rt-14-dev)
 bench=(libbenchmark-dev zlib1g-dev hyperfine)
 

@@ -1,0 +1,62 @@
+# bash completion for ravelin                               -*- shell-script -*-
+
+# Completes a path: directories and, when a pattern is given, only the files
+# that match it.
+_ravelin_paths() {
+    local current=$1 pattern=$2
+    compopt -o filenames 2>/dev/null
+    if [[ -n $pattern ]]; then
+        mapfile -t COMPREPLY < <(compgen -d -- "$current"; compgen -f -X "!$pattern" -- "$current")
+    else
+        mapfile -t COMPREPLY < <(compgen -f -- "$current")
+    fi
+}
+
+# The options a command reads, minus those already on the line.
+_ravelin_unused_options() {
+    local options used=" " option i
+    case $1 in
+        decode | decode-verify) options="--bin --json --force --quiet" ;;
+        encode | encode-verify) options="--json --bin --verify --force --quiet" ;;
+        verify) options="--json --bin --quiet" ;;
+        compare-encodings | test-crc) options="--json --quiet" ;;
+        *) return ;;
+    esac
+    for ((i = 2; i < COMP_CWORD; i++)); do
+        used+="${COMP_WORDS[i]} "
+        # The word after --json or --bin is a path, never an option.
+        [[ ${COMP_WORDS[i]} == --json || ${COMP_WORDS[i]} == --bin ]] && ((i++))
+    done
+    for option in $options; do
+        [[ $used == *" $option "* ]] || printf '%s ' "$option"
+    done
+}
+
+_ravelin() {
+    local current=${COMP_WORDS[COMP_CWORD]}
+    local previous=${COMP_WORDS[COMP_CWORD - 1]}
+    COMPREPLY=()
+
+    if ((COMP_CWORD == 1)); then
+        if [[ $current == -* ]]; then
+            mapfile -t COMPREPLY < <(compgen -W "--help -h" -- "$current")
+        else
+            mapfile -t COMPREPLY < <(compgen -W "decode encode verify compare-encodings test-crc" -- "$current")
+        fi
+        return
+    fi
+
+    case $previous in
+        --json)
+            _ravelin_paths "$current" '*.json'
+            return
+            ;;
+        --bin)
+            _ravelin_paths "$current" ''
+            return
+            ;;
+    esac
+    mapfile -t COMPREPLY < <(compgen -W "$(_ravelin_unused_options "${COMP_WORDS[1]}")" -- "$current")
+}
+
+complete -F _ravelin ravelin

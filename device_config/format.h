@@ -1,0 +1,162 @@
+#pragma once
+
+// The device config blob's records and its in-memory form. Each record lists
+// its fields in wire order through forEachField, so the encoder and the
+// decoder walk one description of the layout.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "calibration/compact.h"
+
+namespace ravelin {
+
+constexpr std::uint16_t kDeviceConfigSchemaMajor = 1;
+constexpr std::uint16_t kDeviceConfigSchemaMinor = 0;
+
+struct DeviceFlags {
+  static constexpr std::uint32_t HIDDEN_AREA_MESH = 0x1;
+};
+
+// The optional fields follow OptionalFlags in the order of these bits.
+struct OptionalFlags {
+  static constexpr std::uint32_t DISPLAY_FREQUENCY = 0x001;
+  static constexpr std::uint32_t DISPLAY_EDID = 0x002;
+  static constexpr std::uint32_t EXPECTED_BASES = 0x004;
+  static constexpr std::uint32_t EXPECTED_CONTROLLERS = 0x008;
+  static constexpr std::uint32_t MANUFACTURER = 0x010;
+  static constexpr std::uint32_t MODEL_NUMBER = 0x020;
+  static constexpr std::uint32_t REVISION = 0x040;
+  static constexpr std::uint32_t DISPLAY_SERIAL_NUMBERS = 0x080;
+  static constexpr std::uint32_t CAD_FROM_CAL = 0x100;
+};
+
+using Vec8 = std::array<float, 8>;
+using Vec16 = std::array<float, 16>;
+using Mat3 = std::array<float, 9>;  // row-major
+
+struct Distortion {
+  static constexpr std::size_t kWireSize = 44;
+  static constexpr std::string_view kTypeName = "10Distortion";
+
+  float center_x = 0;
+  float center_y = 0;
+  Vec8 coeffs{};
+  float r2max = 0;
+
+  template <typename Self, typename Visit>
+  static constexpr void forEachField(Self& r, Visit&& visit) {
+    visit(r.center_x, r.center_y, r.coeffs, r.r2max);
+  }
+};
+
+constexpr std::uint16_t kDefaultSplineControlPoints = 16;
+
+// In memory the u16 is followed by alignment padding; on the wire r2max
+// starts right after it, at offset 74.
+struct InverseDistortion {
+  static constexpr std::size_t kWireSize = 78;
+  static constexpr std::string_view kTypeName = "17InverseDistortion";
+
+  float center_x = 0;
+  float center_y = 0;
+  Vec16 coeffs{};
+  std::uint16_t nSplineCtrlPts = kDefaultSplineControlPoints;
+  float r2max = 0;
+
+  template <typename Self, typename Visit>
+  static constexpr void forEachField(Self& r, Visit&& visit) {
+    visit(r.center_x, r.center_y, r.coeffs, r.nSplineCtrlPts, r.r2max);
+  }
+};
+
+struct EyeTransform {
+  static constexpr std::size_t kWireSize = 290;
+  static constexpr std::string_view kTypeName = "12EyeTransform";
+
+  Distortion distortion;
+  Distortion distortion_red;
+  Distortion distortion_blue;
+  Mat3 eye_to_head{};
+  float grow_for_undistort = 0;
+  Mat3 intrinsics{};
+  InverseDistortion inverse_distortion;
+  float undistort_r2_cutoff = 0;
+
+  template <typename Self, typename Visit>
+  static constexpr void forEachField(Self& r, Visit&& visit) {
+    visit(r.distortion, r.distortion_red, r.distortion_blue, r.eye_to_head, r.grow_for_undistort,
+          r.intrinsics, r.inverse_distortion, r.undistort_r2_cutoff);
+  }
+};
+
+namespace detail {
+
+template <WireScalar T>
+constexpr std::size_t wireSizeOfField(const T&) {
+  return sizeof(T);
+}
+template <WireScalar T, std::size_t N>
+constexpr std::size_t wireSizeOfField(const std::array<T, N>&) {
+  return sizeof(T) * N;
+}
+template <WireRecord R>
+constexpr std::size_t wireSizeOfField(const R& record) {
+  std::size_t size = 0;
+  R::forEachField(record, [&](const auto&... fields) { size = (wireSizeOfField(fields) + ...); });
+  return size;
+}
+
+}  // namespace detail
+
+static_assert(detail::wireSizeOfField(Distortion{}) == Distortion::kWireSize);
+static_assert(detail::wireSizeOfField(InverseDistortion{}) == InverseDistortion::kWireSize);
+static_assert(detail::wireSizeOfField(EyeTransform{}) == EyeTransform::kWireSize);
+
+// Same 36 bytes on the wire as the calibration blob's CAD pose.
+using HeadPose = CadPose;
+
+struct CadFromCal {
+  std::string method;
+  CadPose pose;
+};
+
+// The display serial number travels apart from the fixed record (body item 22).
+struct EyeEntry {
+  EyeTransform transform;
+  std::optional<std::string> display_serial_number;
+};
+
+// Which optional fields are present decides the flag words; they are not stored.
+struct DeviceConfig {
+  std::uint32_t eye_target_width_in_pixels = 0;
+  std::uint32_t eye_target_height_in_pixels = 0;
+  std::uint32_t num_windows = 0;
+  std::string first_eye;
+  std::string last_eye;
+  std::optional<std::uint32_t> hidden_area_mesh;
+
+  std::string device_class;
+  std::uint32_t device_pid = 0;
+  std::string device_serial_number;
+  std::uint32_t device_vid = 0;
+
+  std::optional<std::uint32_t> display_frequency;
+  std::optional<std::pair<std::string, std::string>> display_edid;
+  std::optional<std::uint32_t> expected_bases;
+  std::optional<std::uint32_t> expected_controllers;
+  std::optional<std::string> manufacturer;
+  std::optional<std::string> model_number;
+  std::optional<std::uint32_t> revision;
+  std::optional<CadFromCal> cad_from_cal;
+
+  HeadPose head;
+  std::array<EyeEntry, 2> eyes;
+};
+
+}  // namespace ravelin

@@ -1,0 +1,5 @@
+#include "rebind/palisade.h"
+
+int main() {
+  return palisade::runWatchdog();
+}

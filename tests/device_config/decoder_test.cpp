@@ -1,0 +1,314 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <exception>
+#include <ostream>
+#include <stdexcept>
+#include <string>
+
+#include "calibration/container.h"
+#include "cli/log.h"
+#include "device_config/device_config.h"
+#include "tests/device_config/documents.h"
+
+namespace ravelin {
+namespace {
+
+using testing::decodeChecked;
+using testing::fullDocument;
+using ::testing::HasSubstr;
+using testing::resealed;
+using testing::smallestDocument;
+using ::testing::StartsWith;
+using ::testing::StrEq;
+using ::testing::ThrowsMessage;
+
+constexpr std::size_t kBodyStart = 16;
+
+bool decode(const Bytes& blob, json& out, bool verifyCrc = true) {
+  return decodeDeviceConfig(blob.data(), blob.data() + blob.size(), out, verifyCrc);
+}
+
+std::string decodeFailure(const Bytes& blob) {
+  json out;
+  try {
+    decode(blob, out);
+  } catch (const std::runtime_error& error) {
+    return error.what();
+  }
+  return "decoded without error";
+}
+
+Bytes smallestBlob() {
+  return encodeDeviceConfig(smallestDocument());
+}
+
+// Keeps the first `bodySize` body bytes and makes the header match them.
+Bytes withBodyCut(Bytes blob, std::size_t bodySize) {
+  blob.resize(kBodyStart + bodySize);
+  return resealed(std::move(blob));
+}
+
+template <WireScalar T>
+Bytes withBodyValue(Bytes blob, std::size_t bodyOffset, T value) {
+  storeLE(blob, kBodyStart + bodyOffset, value);
+  return resealed(std::move(blob));
+}
+
+class QuietLog {
+ public:
+  QuietLog() : saved_(quietMode) { quietMode = true; }
+  ~QuietLog() { quietMode = saved_; }
+  QuietLog(const QuietLog&) = delete;
+  QuietLog& operator=(const QuietLog&) = delete;
+
+ private:
+  bool saved_;
+};
+
+TEST(DeviceConfigDecoder, SmallestBlobGainsOnlyWhatTheFormatAlwaysCarries) {
+  const Bytes blob = smallestBlob();
+  json expected = smallestDocument();
+  for (json& eye : expected["tracking_to_eye_transform"]) {
+    for (const char* key : {"distortion", "distortion_red", "distortion_blue"}) {
+      eye[key]["r2max"] = 0.0;
+      eye[key]["type"] = "DISTORT_BSPLINE";
+    }
+    eye["inverse_distortion"]["r2max"] = 0.0;
+    eye["inverse_distortion"]["nSplineCtrlPts"] = 16;
+    eye["inverse_distortion"]["type"] = "DISTORT_BSPLINE";
+  }
+  const json decoded = decodeChecked(blob);
+  EXPECT_EQ(decoded, expected) << json::diff(decoded, expected).dump(2);
+  EXPECT_TRUE(decoded["device_pid"].is_number_unsigned());
+  EXPECT_TRUE(decoded["head"]["position"][2].is_number_float());
+  EXPECT_EQ(encodeDeviceConfig(decoded), blob);
+}
+
+TEST(DeviceConfigDecoder, FullBlobReencodesToTheSameBytes) {
+  const Bytes blob = encodeDeviceConfig(fullDocument());
+  const json decoded = decodeChecked(blob);
+  EXPECT_EQ(encodeDeviceConfig(decoded), blob);
+  EXPECT_EQ(decoded["tracking_to_eye_transform"][0]["inverse_distortion"]["nSplineCtrlPts"], 12);
+  EXPECT_EQ(decoded["display_frequency"], 90);
+  EXPECT_EQ(decoded["cv"]["cad_from_cal"]["plus_x"][1].get<double>(), static_cast<double>(0.1F));
+  EXPECT_FALSE(decoded.contains("imu"));
+}
+
+TEST(DeviceConfigDecoder, UndefinedFlagBitsAreIgnored) {
+  Bytes blob = smallestBlob();
+  blob = withBodyValue(blob, 4, std::uint32_t{0xFFFFFFFE});   // DeviceFlags
+  blob = withBodyValue(blob, 44, std::uint32_t{0xFFFFFE00});  // OptionalFlags
+  EXPECT_EQ(decodeChecked(blob), decodeChecked(smallestBlob()));
+}
+
+TEST(DeviceConfigDecoder, BytesAfterTheBodyAreNotLookedAt) {
+  Bytes blob = smallestBlob();
+  const json expected = decodeChecked(blob);
+  blob.insert(blob.end(), {0xDE, 0xAD, 0xBE, 0xEF, 0x00});
+  EXPECT_EQ(decodeChecked(blob), expected);
+}
+
+TEST(DeviceConfigDecoder, FlippedFloatStillDecodesAndReportsTheCrc) {
+  const Bytes original = smallestBlob();
+  Bytes blob = original;
+  const std::size_t headPlusX = kBodyStart + 48;
+  blob[headPlusX + 3] ^= 0x80;  // sign bit of head.plus_x[0]
+  const std::uint32_t stored = crc32(original.data() + kBodyStart, original.size() - kBodyStart);
+  const std::uint32_t computed = crc32(blob.data() + kBodyStart, blob.size() - kBodyStart);
+
+  json out;
+  ::testing::internal::CaptureStderr();
+  const bool crcOk = decode(blob, out);
+  const std::string log = ::testing::internal::GetCapturedStderr();
+  EXPECT_FALSE(crcOk);
+  EXPECT_THAT(log, HasSubstr("Device config CRC mismatch: expected " + std::to_string(stored) +
+                             " got " + std::to_string(computed)));
+  const double before = decodeChecked(original)["head"]["plus_x"][0].get<double>();
+  EXPECT_EQ(out["head"]["plus_x"][0].get<double>(), -before);
+}
+
+TEST(DeviceConfigDecoder, CrcLeftUncheckedWhenNotAsked) {
+  Bytes blob = smallestBlob();
+  blob[12] ^= 0xFF;
+  json out;
+  ::testing::internal::CaptureStderr();
+  EXPECT_TRUE(decode(blob, out, /*verifyCrc=*/false));
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(out, decodeChecked(smallestBlob()));
+  const QuietLog quiet;
+  EXPECT_FALSE(decode(blob, out, /*verifyCrc=*/true));
+}
+
+TEST(DeviceConfigDecoder, FailureLeavesTheReceivingValueUntouched) {
+  const json sentinel = {{"kept", true}};
+  json out = sentinel;
+  EXPECT_THROW(decode(withBodyCut(smallestBlob(), 663), out), std::runtime_error);
+  EXPECT_EQ(out, sentinel);
+}
+
+struct BlobFault {
+  const char* name;
+  Bytes blob;
+  const char* message;
+};
+
+void PrintTo(const BlobFault& fault, std::ostream* os) {
+  *os << fault.name;
+}
+
+std::string blobFaultName(const ::testing::TestParamInfo<BlobFault>& info) {
+  return info.param.name;
+}
+
+class DecoderRejects : public ::testing::TestWithParam<BlobFault> {};
+
+TEST_P(DecoderRejects, WithExactMessage) {
+  const Bytes& blob = GetParam().blob;
+  json out;
+  const QuietLog quiet;  // some of these also carry a CRC mismatch
+  EXPECT_THAT([&] { decode(blob, out); },
+              ThrowsMessage<std::runtime_error>(StrEq(GetParam().message)));
+}
+
+template <WireScalar T>
+Bytes withHeaderValue(std::size_t offset, T value) {
+  Bytes blob = smallestBlob();
+  storeLE(blob, offset, value);
+  return blob;
+}
+
+Bytes headerOnly(std::uint32_t bodySize) {
+  Bytes blob;
+  appendRecord(blob, Header{kDeviceConfigMagic, 1, 0, bodySize, 0});
+  return blob;
+}
+
+Bytes withHeaderFaults(std::uint32_t magic, std::uint16_t minor, std::uint32_t extraBodySize) {
+  Bytes blob = smallestBlob();
+  storeLE(blob, 0, magic);
+  storeLE(blob, 6, minor);
+  storeLE(blob, 8, static_cast<std::uint32_t>(blob.size() - kBodyStart + extraBodySize));
+  return blob;
+}
+
+constexpr const char* kPod = "device config blob truncated (pod)";
+constexpr const char* kFloats = "device config blob truncated (floats)";
+constexpr const char* kString = "device config blob truncated (string)";
+
+// Optional fields announced but absent shift every later read.
+Bytes announcing(std::uint32_t optionalFlags) {
+  return withBodyValue(smallestBlob(), 44, optionalFlags);
+}
+
+Bytes withFirstEye(const std::string& text) {
+  json doc = smallestDocument();
+  doc["device"]["first_eye"] = text;
+  return encodeDeviceConfig(doc);
+}
+
+const BlobFault kHeaderFaults[] = {
+    {"Empty", {}, "device config blob too small"},
+    {"FifteenBytes", Bytes(15, 0x47), "device config blob too small"},
+    {"CalibrationMagic", withHeaderValue(0, kCalibrationMagic), "device config magic mismatch"},
+    {"MagicBeforeVersion", withHeaderFaults(0, 1, 0), "device config magic mismatch"},
+    {"MinorVersionOne", withHeaderValue(6, std::uint16_t{1}), "device config version mismatch"},
+    {"MajorVersionTwo", withHeaderValue(4, std::uint16_t{2}), "device config version mismatch"},
+    {"VersionBeforeBodySize", withHeaderFaults(kDeviceConfigMagic, 1, 1),
+     "device config version mismatch"},
+    {"BodyOneByteLonger", withHeaderFaults(kDeviceConfigMagic, 0, 1),
+     "device config body truncated"},
+    {"BodyOfFourGiB", withHeaderValue(8, std::uint32_t{0xFFFFFFFF}),
+     "device config body truncated"},
+    {"HeaderWithEmptyBody", headerOnly(0), kPod},
+    {"HeaderWithBodyBeyondData", headerOnly(1), "device config body truncated"},
+};
+INSTANTIATE_TEST_SUITE_P(Header, DecoderRejects, ::testing::ValuesIn(kHeaderFaults), blobFaultName);
+
+// Offsets are those of the smallest blob's body; each cut lands inside the
+// field named, whose kind decides the message.
+const BlobFault kBodyFaults[] = {
+    {"SchemaMajorHalf", withBodyCut(smallestBlob(), 1), kPod},
+    {"SchemaMinorMissing", withBodyCut(smallestBlob(), 2), kPod},
+    {"SchemaTruncatedBeforeUnsupported",
+     withBodyCut(withBodyValue(smallestBlob(), 0, std::uint16_t{2}), 3), kPod},
+    {"SchemaMajorTwo", withBodyValue(smallestBlob(), 0, std::uint16_t{2}),
+     "device config schema version unsupported"},
+    {"SchemaMinorOne", withBodyValue(smallestBlob(), 2, std::uint16_t{1}),
+     "device config schema version unsupported"},
+    {"DeviceFlags", withBodyCut(smallestBlob(), 4), kPod},
+    {"StringCount", withBodyCut(smallestBlob(), 22), kPod},
+    {"StringText", withBodyCut(withFirstEye("left"), 26), kString},
+    {"StringCountBeyondBody", withBodyValue(smallestBlob(), 20, std::uint32_t{1000}), kString},
+    {"OptionalFlags", withBodyCut(smallestBlob(), 47), kPod},
+    {"HeadPlusXEmpty", withBodyCut(smallestBlob(), 48), kFloats},
+    {"HeadPositionPartial", withBodyCut(smallestBlob(), 83), kFloats},
+    {"EyeCentre", withBodyCut(smallestBlob(), 84), kPod},
+    {"DistortionCoeffs", withBodyCut(smallestBlob(), 100), kFloats},
+    {"DistortionR2max", withBodyCut(smallestBlob(), 124), kPod},
+    {"EyeToHead", withBodyCut(smallestBlob(), 216), kFloats},
+    {"GrowForUndistort", withBodyCut(smallestBlob(), 252), kPod},
+    {"InverseCoeffs", withBodyCut(smallestBlob(), 363), kFloats},
+    {"ControlPoints", withBodyCut(smallestBlob(), 365), kPod},
+    {"InverseR2maxUnaligned", withBodyCut(smallestBlob(), 366), kPod},
+    {"SecondEye", withBodyCut(smallestBlob(), 374), kPod},
+    {"LastField", withBodyCut(smallestBlob(), 663), kPod},
+    // The class name's count is read as the mesh, the product id as the count.
+    {"AnnouncedHiddenAreaMesh", withBodyValue(smallestBlob(), 4, std::uint32_t{1}), kString},
+    {"AnnouncedFrequency", announcing(0x001), kPod},
+    {"AnnouncedEdidReadsAFloatAsCount", announcing(0x002), kString},
+    {"AnnouncedFourIntegers", announcing(0x04D), kFloats},
+    {"ExtraBytesInBody", resealed([] {
+       Bytes blob = smallestBlob();
+       blob.insert(blob.end(), 4, 0);
+       return blob;
+     }()),
+     "device config blob has unexpected trailing data"},
+};
+INSTANTIATE_TEST_SUITE_P(Body, DecoderRejects, ::testing::ValuesIn(kBodyFaults), blobFaultName);
+
+// No prefix and no single damaged byte of a full blob may crash the decoder:
+// each either decodes or fails with a message.
+TEST(DeviceConfigDecoderSweep, EveryPrefixFailsWithAHeaderMessage) {
+  const Bytes blob = encodeDeviceConfig(fullDocument());
+  for (std::size_t length = 0; length < blob.size(); ++length) {
+    const Bytes prefix(blob.begin(), blob.begin() + static_cast<std::ptrdiff_t>(length));
+    EXPECT_EQ(decodeFailure(prefix),
+              length < kBodyStart ? "device config blob too small" : "device config body truncated")
+        << "length " << length;
+  }
+}
+
+TEST(DeviceConfigDecoderSweep, EveryResealedPrefixFailsWithATruncationMessage) {
+  const Bytes blob = encodeDeviceConfig(fullDocument());
+  for (std::size_t bodySize = 0; bodySize + kBodyStart < blob.size(); ++bodySize) {
+    EXPECT_THAT(decodeFailure(withBodyCut(blob, bodySize)),
+                StartsWith("device config blob truncated ("))
+        << "body size " << bodySize;
+  }
+}
+
+TEST(DeviceConfigDecoderSweep, EverySingleByteFlipDecodesOrThrows) {
+  const Bytes blob = encodeDeviceConfig(fullDocument());
+  const QuietLog quiet;
+  std::size_t decoded = 0;
+  for (std::size_t offset = 0; offset < blob.size(); ++offset) {
+    for (const unsigned mask : {0x01U, 0x80U, 0xFFU}) {
+      Bytes damaged = blob;
+      damaged[offset] = static_cast<std::uint8_t>(damaged[offset] ^ mask);
+      json out;
+      try {
+        decode(damaged, out);
+        ++decoded;
+      } catch (const std::exception& error) {
+        EXPECT_STRNE(error.what(), "") << "offset " << offset;
+      }
+    }
+  }
+  // Flips inside floats and text only change values, so most flips decode.
+  EXPECT_GT(decoded, blob.size());
+}
+
+}  // namespace
+}  // namespace ravelin

@@ -1,0 +1,307 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <future>
+#include <string>
+#include <thread>
+#include <tuple>
+#include <vector>
+
+#include "tests/rebind/case_names.h"
+#include "tests/support/process.h"
+#include "tests/support/temp_dir.h"
+
+namespace palisade {
+namespace {
+
+using cases::caseName;
+using cases::PrintTo;
+
+using namespace std::chrono_literals;
+using ravelin::testing::ProcessOptions;
+using ravelin::testing::ProcessResult;
+using ravelin::testing::readText;
+using ravelin::testing::TempDir;
+using ravelin::testing::writeText;
+namespace fs = std::filesystem;
+
+// The program polls at about 0 s, 2 s, 4 s... A match on the first poll finishes
+// well within one interval; stopping it at 3 s shows exactly two polls.
+constexpr auto kWithinFirstInterval = 1500ms;
+constexpr auto kPastSecondPoll = 3000ms;
+constexpr auto kSeveralIntervals = 10s;
+
+const std::string kDriverName = "vane-core.0";
+const char* const kVariables[] = {"VANE_DRIVER_NAME", "VANE_CORE_STATE_PATH",
+                                  "VANE_DRIVER_BIND_PATH", "VANE_DRIVER_UNBIND_PATH"};
+
+ProcessResult runPalisade(std::vector<std::string> environment, std::chrono::milliseconds timeout) {
+  ProcessOptions options;
+  options.environment = std::move(environment);
+  options.timeout = timeout;
+  return ravelin::testing::runProcess({PALISADE_EXE}, options);
+}
+
+std::string failedReadLine(const fs::path& path, const std::string& reason) {
+  return "failed to read " + path.string() + ": " + reason + "\n";
+}
+
+std::string failedWriteLine(const fs::path& path) {
+  return "failed to write " + path.string() + ": No such file or directory\n";
+}
+
+// A driver's state, bind and unbind files in a fresh directory; the sysfs
+// files exist and are empty, the state file is up to each test.
+class DriverFiles {
+ public:
+  DriverFiles() {
+    writeText(bind(), "");
+    writeText(unbind(), "");
+  }
+
+  fs::path state() const { return dir_ / "core_state"; }
+  fs::path bind() const { return dir_ / "bind"; }
+  fs::path unbind() const { return dir_ / "unbind"; }
+
+  std::vector<std::string> environment() const {
+    return {std::string(kVariables[0]) + "=" + kDriverName,
+            std::string(kVariables[1]) + "=" + state().string(),
+            std::string(kVariables[2]) + "=" + bind().string(),
+            std::string(kVariables[3]) + "=" + unbind().string()};
+  }
+
+  ProcessResult run(std::chrono::milliseconds timeout) const {
+    return runPalisade(environment(), timeout);
+  }
+
+  std::string matchedLine() const {
+    return state().string() + " matched CORE_DEINIT, rebinding " + kDriverName + "\n";
+  }
+
+  void expectRebound(const ProcessResult& result) const {
+    EXPECT_FALSE(result.timedOut);
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(readText(unbind()), kDriverName);
+    EXPECT_EQ(readText(bind()), kDriverName);
+  }
+
+  void expectUntouched() const {
+    EXPECT_EQ(readText(unbind()), "");
+    EXPECT_EQ(readText(bind()), "");
+  }
+
+ private:
+  TempDir dir_;
+};
+
+struct StateCase {
+  const char* name;
+  std::string content;
+};
+
+// "CORE_DEINIT" padded with spaces to the 255-byte read limit, then `tail`.
+std::string paddedToReadLimit(const std::string& tail) {
+  const std::string word = "CORE_DEINIT";
+  return word + std::string(255 - word.size(), ' ') + tail;
+}
+
+class MatchingStateTest : public ::testing::TestWithParam<StateCase> {};
+
+TEST_P(MatchingStateTest, RebindsAtTheFirstPoll) {
+  const DriverFiles files;
+  writeText(files.state(), GetParam().content);
+  const ProcessResult result = files.run(kWithinFirstInterval);
+  files.expectRebound(result);
+  EXPECT_EQ(result.err, files.matchedLine());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    States, MatchingStateTest,
+    ::testing::Values(StateCase{"Bare", "CORE_DEINIT"}, StateCase{"LineFeed", "CORE_DEINIT\n"},
+                      StateCase{"CrLf", "CORE_DEINIT\r\n"},
+                      StateCase{"SpacesAndTabs", "CORE_DEINIT  \t \t"},
+                      StateCase{"AllBlanksMixed", "CORE_DEINIT\t \r\n \n"},
+                      StateCase{"RestBeyondReadLimitIgnored",
+                                paddedToReadLimit("garbage after the first 255 bytes\n")}),
+    caseName<StateCase>);
+
+class NonMatchingStateTest : public ::testing::TestWithParam<StateCase> {};
+
+TEST_P(NonMatchingStateTest, KeepsPollingSilently) {
+  const DriverFiles files;
+  writeText(files.state(), GetParam().content);
+  const ProcessResult result = files.run(kPastSecondPoll);
+  EXPECT_TRUE(result.timedOut);
+  EXPECT_EQ(result.err, "");
+  files.expectUntouched();
+}
+
+INSTANTIATE_TEST_SUITE_P(States, NonMatchingStateTest,
+                         ::testing::Values(StateCase{"LeadingSpace", " CORE_DEINIT\n"},
+                                           StateCase{"LowerCase", "core_deinit\n"},
+                                           StateCase{"Empty", ""},
+                                           StateCase{"LastReadByteNotBlank",
+                                                     paddedToReadLimit("").substr(0, 254) + "X\n"}),
+                         caseName<StateCase>);
+
+struct UnreadableCase {
+  const char* name;
+  bool isDirectory;
+  const char* reason;
+};
+
+class UnreadableStateTest : public ::testing::TestWithParam<UnreadableCase> {};
+
+TEST_P(UnreadableStateTest, ReportsEveryPollAndKeepsPolling) {
+  const DriverFiles files;
+  if (GetParam().isDirectory) fs::create_directory(files.state());
+  const ProcessResult result = files.run(kPastSecondPoll);
+  EXPECT_TRUE(result.timedOut);
+  const std::string line = failedReadLine(files.state(), GetParam().reason);
+  EXPECT_EQ(result.err, line + line);
+  files.expectUntouched();
+}
+
+INSTANTIATE_TEST_SUITE_P(States, UnreadableStateTest,
+                         ::testing::Values(UnreadableCase{"Missing", false,
+                                                          "No such file or directory"},
+                                           UnreadableCase{"Directory", true, "Is a directory"}),
+                         caseName<UnreadableCase>);
+
+TEST(PalisadeProgram, RebindsWhenTheStateFileAppearsAfterAFailedPoll) {
+  const DriverFiles files;
+  auto creator = std::async(std::launch::async, [&files] {
+    std::this_thread::sleep_for(1s);  // between the first and the second poll
+    const fs::path draft = files.state().string() + ".draft";
+    writeText(draft, "CORE_DEINIT\n");
+    fs::rename(draft, files.state());
+  });
+  const ProcessResult result = files.run(kSeveralIntervals);
+  creator.get();
+  files.expectRebound(result);
+  EXPECT_EQ(result.err,
+            failedReadLine(files.state(), "No such file or directory") + files.matchedLine());
+}
+
+// Plays the driver core behind a FIFO: waits for the next poll to open it, hands
+// over the text and returns once the poll has closed its end.
+bool serveOnePoll(const fs::path& fifo, const std::string& text,
+                  std::chrono::steady_clock::time_point deadline) {
+  int fd = -1;
+  while ((fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC)) < 0) {
+    if (errno != ENXIO || std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(5ms);
+  }
+  const bool written = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+  pollfd readerGone{fd, 0, 0};  // POLLERR once no reader is left
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+      deadline - std::chrono::steady_clock::now());
+  const bool closed =
+      ::poll(&readerGone, 1,
+             static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0))) == 1;
+  ::close(fd);
+  return written && closed;
+}
+
+TEST(PalisadeProgram, RebindsWhenTheStateChangesToCoreDeinitBetweenPolls) {
+  const DriverFiles files;
+  ASSERT_EQ(::mkfifo(files.state().c_str(), 0600), 0);
+  auto core = std::async(std::launch::async, [&files] {
+    const auto deadline = std::chrono::steady_clock::now() + kSeveralIntervals;
+    return serveOnePoll(files.state(), "CORE_RUNNING\n", deadline) &&
+           serveOnePoll(files.state(), "CORE_DEINIT\n", deadline);
+  });
+  const ProcessResult result = files.run(kSeveralIntervals);
+  EXPECT_TRUE(core.get());
+  files.expectRebound(result);
+  EXPECT_EQ(result.err, files.matchedLine());
+}
+
+TEST(PalisadeProgram, WritesTheBareNameOverExistingContentUnbindFirst) {
+  const DriverFiles files;
+  const std::string previous = "previous content, longer than the name\n";
+  writeText(files.unbind(), previous);
+  writeText(files.bind(), previous);
+  writeText(files.state(), "CORE_DEINIT\n");
+  const ProcessResult result = files.run(kWithinFirstInterval);
+  EXPECT_EQ(result.exitCode, 0);
+  const std::string overwritten = kDriverName + previous.substr(kDriverName.size());
+  EXPECT_EQ(readText(files.unbind()), overwritten);
+  EXPECT_EQ(readText(files.bind()), overwritten);
+  // Bind comes after the 200 ms pause (less one tick of the file-time clock).
+  EXPECT_GE(fs::last_write_time(files.bind()) - fs::last_write_time(files.unbind()), 180ms);
+}
+
+struct MissingTargetCase {
+  const char* name;
+  fs::path (DriverFiles::*missing)() const;
+  fs::path (DriverFiles::*written)() const;
+};
+
+class MissingTargetTest : public ::testing::TestWithParam<MissingTargetCase> {};
+
+TEST_P(MissingTargetTest, ReportsItWritesTheOtherAndExitsZero) {
+  const DriverFiles files;
+  const fs::path missing = (files.*GetParam().missing)();
+  fs::remove(missing);
+  writeText(files.state(), "CORE_DEINIT\n");
+  const ProcessResult result = files.run(kWithinFirstInterval);
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(result.err, files.matchedLine() + failedWriteLine(missing));
+  EXPECT_EQ(readText((files.*GetParam().written)()), kDriverName);
+  EXPECT_FALSE(fs::exists(missing));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Targets, MissingTargetTest,
+    ::testing::Values(MissingTargetCase{"BindFile", &DriverFiles::bind, &DriverFiles::unbind},
+                      MissingTargetCase{"UnbindFile", &DriverFiles::unbind, &DriverFiles::bind}),
+    caseName<MissingTargetCase>);
+
+std::string notSetLine(const std::string& variable) {
+  return "palisade: environment variable " + variable + " is not set\n";
+}
+
+// Which variable is missing, and whether it is set to "" rather than left out.
+class MissingVariableTest : public ::testing::TestWithParam<std::tuple<std::size_t, bool>> {};
+
+TEST_P(MissingVariableTest, ExitsTwoBeforePolling) {
+  const DriverFiles files;
+  writeText(files.state(), "CORE_DEINIT\n");  // a poll would rebind at once
+  const auto [index, empty] = GetParam();
+  std::vector<std::string> environment = files.environment();
+  const std::string variable = kVariables[index];
+  if (empty) {
+    environment[index] = variable + "=";
+  } else {
+    environment.erase(environment.begin() + static_cast<std::ptrdiff_t>(index));
+  }
+  const ProcessResult result = runPalisade(environment, kWithinFirstInterval);
+  EXPECT_EQ(result.exitCode, 2);
+  EXPECT_EQ(result.err, notSetLine(variable));
+  files.expectUntouched();
+}
+
+INSTANTIATE_TEST_SUITE_P(Variables, MissingVariableTest,
+                         ::testing::Combine(::testing::Range<std::size_t>(0, 4), ::testing::Bool()),
+                         [](const auto& tested) {
+                           return std::string(kVariables[std::get<0>(tested.param)]) +
+                                  (std::get<1>(tested.param) ? "_Empty" : "_Unset");
+                         });
+
+TEST(PalisadeProgram, NamesEveryMissingVariable) {
+  const ProcessResult result = runPalisade({}, kWithinFirstInterval);
+  EXPECT_EQ(result.exitCode, 2);
+  EXPECT_EQ(result.err, notSetLine(kVariables[0]) + notSetLine(kVariables[1]) +
+                            notSetLine(kVariables[2]) + notSetLine(kVariables[3]));
+}
+
+}  // namespace
+}  // namespace palisade
