@@ -1,9 +1,10 @@
-// Writes the hand-made seed inputs of every fuzz target: small valid blobs
-// and documents that reach deep into the formats, and malformed variants
-// that each break one rule. Blobs are built field by field through the
-// project's own records, so every seed is little-endian whatever the host.
+// Writes the seed inputs of every fuzz target: small valid blobs and
+// documents that reach deep into the formats, malformed variants that each
+// break one rule, the bundled examples, and the encoders' blobs of the valid
+// documents. Hand-made blobs are built field by field through the project's
+// own records, so every seed is little-endian whatever the host.
 //
-//   fuzz_seed_writer <repo>/fuzz/corpus
+//   fuzz_seed_writer <repository>      writes <repository>/fuzz/corpus
 
 #include <cstdio>
 #include <filesystem>
@@ -17,6 +18,10 @@
 
 #include "calibration/compact.h"
 #include "calibration/container.h"
+#include "calibration/encoder.h"
+#include "cli/file_io.h"
+#include "cli/log.h"
+#include "device_config/device_config.h"
 
 namespace {
 
@@ -462,36 +467,89 @@ std::string deviceConfigDocument(std::string_view extraRootMembers, int eyeCount
          eyes + "]" + std::string(extraRootMembers) + "\n}";
 }
 
-std::vector<Seed> calibrationJsonSeeds() {
-  return {
-      {"minimal.json", textBytes(kMinimalCalibration)},
-      {"rich-with-comments.json", textBytes(kRichCalibration)},
-      {"long-multibyte-strings.json", textBytes(calibrationWithLongMultibyteStrings())},
-      {"invalid-trailing-comma.json", textBytes(R"({"cameras": [],})")},
-      {"recognition-no-cameras.json", textBytes(R"({"imus": []})")},
-      {"recognition-intrinsics-object.json", textBytes(R"({"cameras": [{"intrinsics": {}}]})")},
-      {"unknown-camera-model.json",
-       textBytes(R"({"cameras": [{"intrinsics": [{"cameraModel": 7}]}], "imus": []})")},
-  };
-}
-
-std::vector<Seed> deviceConfigJsonSeeds() {
-  const std::string everyOptional = R"(,
+const char* const kEveryOptionalRootMember = R"(,
   "display_frequency": 90, "display_edid": ["edid-a", "edid-b"], "expected_bases": 2,
   "expected_controllers": 2, "manufacturer": "maker", "model_number": "model-7", "revision": 3,
   "cv": {"cad_from_cal": {"method": "fit", "plus_x": [1, 0, 0], "plus_z": [0, 0, 1],
                           "position": [0, 0, 0]}},
   "imu": {"anything": [1, 2, 3]})";
-  return {
-      {"required-fields.json", textBytes(deviceConfigDocument(""))},
-      {"every-optional-field.json", textBytes(deviceConfigDocument(everyOptional))},
-      {"three-eyes.json", textBytes(deviceConfigDocument("", 3))},
-      {"unsupported-root-key.json", textBytes(deviceConfigDocument(R"(, "extra": 1)"))},
-      {"revision-out-of-range.json",
-       textBytes(deviceConfigDocument(R"(, "revision": 4294967296)"))},
-      {"recognition-device-array.json",
-       textBytes(R"({"device": [], "tracking_to_eye_transform": []})")},
-  };
+
+// A document that its encoder accepts: its text seeds the encoder, its blob
+// the decoders, and the two together the verification.
+struct Document {
+  std::string name;
+  std::string text;
+};
+
+std::string readText(const fs::path& path) {
+  const Bytes bytes = readFile(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+std::vector<Document> calibrationDocuments(const fs::path& repo) {
+  return {{"minimal", kMinimalCalibration},
+          {"rich-with-comments", kRichCalibration},
+          {"example", readText(repo / "examples" / "calibration.json")}};
+}
+
+std::vector<Document> deviceConfigDocuments(const fs::path& repo) {
+  return {{"required-fields", deviceConfigDocument("")},
+          {"every-optional-field", deviceConfigDocument(kEveryOptionalRootMember)},
+          {"example", readText(repo / "examples" / "device_config.json")}};
+}
+
+std::vector<Seed> textSeeds(const std::vector<Document>& documents) {
+  std::vector<Seed> seeds;
+  for (const Document& document : documents) {
+    seeds.push_back({document.name + ".json", textBytes(document.text)});
+  }
+  return seeds;
+}
+
+std::vector<Seed> calibrationJsonSeeds(const std::vector<Document>& documents) {
+  std::vector<Seed> seeds = textSeeds(documents);
+  seeds.insert(
+      seeds.end(),
+      {
+          {"long-multibyte-strings.json", textBytes(calibrationWithLongMultibyteStrings())},
+          {"invalid-trailing-comma.json", textBytes(R"({"cameras": [],})")},
+          {"recognition-no-cameras.json", textBytes(R"({"imus": []})")},
+          {"recognition-intrinsics-object.json", textBytes(R"({"cameras": [{"intrinsics": {}}]})")},
+          {"unknown-camera-model.json",
+           textBytes(R"({"cameras": [{"intrinsics": [{"cameraModel": 7}]}], "imus": []})")},
+      });
+  return seeds;
+}
+
+std::vector<Seed> deviceConfigJsonSeeds(const std::vector<Document>& documents) {
+  std::vector<Seed> seeds = textSeeds(documents);
+  seeds.insert(seeds.end(), {
+                                {"three-eyes.json", textBytes(deviceConfigDocument("", 3))},
+                                {"unsupported-root-key.json",
+                                 textBytes(deviceConfigDocument(R"(, "extra": 1)"))},
+                                {"revision-out-of-range.json",
+                                 textBytes(deviceConfigDocument(R"(, "revision": 4294967296)"))},
+                                {"recognition-device-array.json",
+                                 textBytes(R"({"device": [], "tracking_to_eye_transform": []})")},
+                            });
+  return seeds;
+}
+
+// ---- encoder outputs ---------------------------------------------------------
+
+using Encoder = Bytes (*)(const json&);
+
+Bytes encodeText(const Document& document, Encoder encode) {
+  return encode(json::parse(document.text, nullptr, /*allow_exceptions=*/true,
+                            /*ignore_comments=*/true));
+}
+
+std::vector<Seed> encodedSeeds(const std::vector<Document>& documents, Encoder encode) {
+  std::vector<Seed> seeds;
+  for (const Document& document : documents) {
+    seeds.push_back({"encoded-" + document.name, encodeText(document, encode)});
+  }
+  return seeds;
 }
 
 // ---- verification inputs: u16 text length, JSON text, blob -------------------
@@ -504,20 +562,31 @@ Bytes verificationInput(std::string_view text, const Bytes& blob) {
   return out;
 }
 
-std::vector<Seed> verificationSeeds() {
-  const Bytes minimal =
-      sealed(concat({block(BlockId::CAD, cadPayload(0, 0, 0, 0, 0)), metaBlock(0, 0), endMarker()}),
-             kCalibrationMagic);
-  const Bytes rich = sealed(richCalibrationBody(), kCalibrationMagic);
-  const Bytes deviceConfig = sealed(deviceConfigBody({true, "left"}), kDeviceConfigMagic);
-  const std::string deviceDocument = deviceConfigDocument("");
-  return {
-      {"calibration-minimal", verificationInput(kMinimalCalibration, minimal)},
-      {"calibration-rich", verificationInput(kRichCalibration, rich)},
-      {"device-config", verificationInput(deviceDocument, deviceConfig)},
-      {"kind-mismatch", verificationInput(kMinimalCalibration, deviceConfig)},
-      {"unknown-magic", verificationInput(kMinimalCalibration, textBytes("XXXX"))},
-  };
+// Each document with its own blob, and pairs that do not belong together.
+std::vector<Seed> verificationSeeds(const std::vector<Document>& calibrations,
+                                    const std::vector<Document>& deviceConfigs) {
+  std::vector<Seed> seeds;
+  for (const Document& document : calibrations) {
+    seeds.push_back(
+        {"match-calibration-" + document.name,
+         verificationInput(document.text, encodeText(document, encodeCompactCalibration))});
+  }
+  for (const Document& document : deviceConfigs) {
+    seeds.push_back({"match-device-config-" + document.name,
+                     verificationInput(document.text, encodeText(document, encodeDeviceConfig))});
+  }
+  const Bytes handMadeRich = sealed(richCalibrationBody(), kCalibrationMagic);
+  const Bytes handMadeDeviceConfig = sealed(deviceConfigBody({true, "left"}), kDeviceConfigMagic);
+  seeds.insert(
+      seeds.end(),
+      {
+          {"calibration-hand-made-blob", verificationInput(kRichCalibration, handMadeRich)},
+          {"device-config-hand-made-blob",
+           verificationInput(deviceConfigDocument(""), handMadeDeviceConfig)},
+          {"kind-mismatch", verificationInput(kMinimalCalibration, handMadeDeviceConfig)},
+          {"unknown-magic", verificationInput(kMinimalCalibration, textBytes("XXXX"))},
+      });
+  return seeds;
 }
 
 void writeSeeds(const fs::path& directory, const std::vector<Seed>& seeds,
@@ -537,18 +606,30 @@ void writeSeeds(const fs::path& directory, const std::vector<Seed>& seeds,
 
 int main(int argc, char** argv) {
   if (argc != 2) {
-    std::fprintf(stderr, "usage: %s <corpus-root>\n", argv[0]);
+    std::fprintf(stderr, "usage: %s <repository>\n", argv[0]);
     return 2;
   }
-  const fs::path root = argv[1];
-  const auto calibrationBlobs = calibrationBlobSeeds();
-  const auto deviceConfigBlobs = deviceConfigBlobSeeds();
-  writeSeeds(root / "calibration_decoder", calibrationBlobs);
-  writeSeeds(root / "device_config_decoder", deviceConfigBlobs);
-  writeSeeds(root / "blob_dispatch", calibrationBlobs, "calibration-");
-  writeSeeds(root / "blob_dispatch", deviceConfigBlobs, "device-config-");
-  writeSeeds(root / "calibration_encoder", calibrationJsonSeeds());
-  writeSeeds(root / "device_config_encoder", deviceConfigJsonSeeds());
-  writeSeeds(root / "verification", verificationSeeds());
+  quietMode = true;
+  const fs::path repo = argv[1];
+  const fs::path corpus = repo / "fuzz" / "corpus";
+  const auto calibrations = calibrationDocuments(repo);
+  const auto deviceConfigs = deviceConfigDocuments(repo);
+
+  auto calibrationBlobs = calibrationBlobSeeds();
+  const auto encodedCalibrations = encodedSeeds(calibrations, encodeCompactCalibration);
+  calibrationBlobs.insert(calibrationBlobs.end(), encodedCalibrations.begin(),
+                          encodedCalibrations.end());
+  auto deviceConfigBlobs = deviceConfigBlobSeeds();
+  const auto encodedDeviceConfigs = encodedSeeds(deviceConfigs, encodeDeviceConfig);
+  deviceConfigBlobs.insert(deviceConfigBlobs.end(), encodedDeviceConfigs.begin(),
+                           encodedDeviceConfigs.end());
+
+  writeSeeds(corpus / "calibration_decoder", calibrationBlobs);
+  writeSeeds(corpus / "device_config_decoder", deviceConfigBlobs);
+  writeSeeds(corpus / "blob_dispatch", calibrationBlobs, "calibration-");
+  writeSeeds(corpus / "blob_dispatch", deviceConfigBlobs, "device-config-");
+  writeSeeds(corpus / "calibration_encoder", calibrationJsonSeeds(calibrations));
+  writeSeeds(corpus / "device_config_encoder", deviceConfigJsonSeeds(deviceConfigs));
+  writeSeeds(corpus / "verification", verificationSeeds(calibrations, deviceConfigs));
   return 0;
 }
