@@ -17,6 +17,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Bytes reencoded;
   fuzz::mustSucceed("a decoded device config does not encode",
                     [&] { reencoded = encodeDeviceConfig(decoded); });
-  fuzz::requireDeviceConfigFixedPoint(reencoded);
+  fuzz::requireDeviceConfigFixedPoint(decoded, reencoded);
   return 0;
 }

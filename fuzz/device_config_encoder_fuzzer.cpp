@@ -16,6 +16,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool encoded = fuzz::refusedOrDone([&] {
     if (isDeviceConfigJson(*document)) blob = encodeDeviceConfig(*document);
   });
-  if (encoded && !blob.empty()) fuzz::requireDeviceConfigFixedPoint(blob);
+  if (encoded && !blob.empty()) fuzz::requireDeviceConfigFixedPoint(*document, blob);
   return 0;
 }

@@ -58,22 +58,23 @@ void quietLogs();
 
 Bytes toBytes(const std::uint8_t* data, std::size_t size);
 
-// Parses the way the commands load a JSON file (comments allowed); no value
-// for text that is not JSON.
+// Parses the way the commands load a JSON file (comments allowed, nesting
+// bounded); no value for text that they would refuse.
 std::optional<json> parseJsonText(std::string_view text);
 
-// The checks every blob produced by an encoder must pass: the right magic, a
-// decode without error and with a matching CRC, and a decoded document the
-// decode command can write. Returns the decoded document, unrounded.
-json requireDecodableEncoderOutput(const Bytes& blob, BlobKind kind);
+// The checks every blob that an encoder made from `source` must pass: the
+// right magic, a decode without error and with a matching CRC, and, when the
+// source's strings are UTF-8, a decoded document that the decode command can
+// write. Returns the decoded document, unrounded.
+json requireDecodableEncoderOutput(const json& source, const Bytes& blob, BlobKind kind);
 
 // Recognises and encodes a calibration document; when the encoder accepts
 // it, its blob must pass requireDecodableEncoderOutput.
 void checkCalibrationEncoding(const json& document);
 
-// A device config blob that the encoder wrote decodes to a document that
-// encodes back to the very same bytes.
-void requireDeviceConfigFixedPoint(const Bytes& blob);
+// A device config blob that the encoder wrote from `source` decodes to a
+// document that encodes back to the very same bytes.
+void requireDeviceConfigFixedPoint(const json& source, const Bytes& blob);
 
 // Decoders leave their output untouched when they throw: the targets fill it
 // with this value first and compare afterwards.

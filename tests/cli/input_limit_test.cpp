@@ -1,5 +1,6 @@
-// Input files above kMaxInputFileSize are refused by their size, before they
-// are read. Sparse files give the sizes without using the disk.
+// Bounds on input: files above kMaxInputFileSize are refused by their size,
+// before they are read (sparse files give the sizes without using the disk),
+// and JSON nested deeper than kMaxJsonDepth is refused while it is parsed.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -75,6 +76,67 @@ TEST(InputLimit, AFileOfExactlyTheLimitIsParsedNotRefused) {
   // The parser stops at the first zero byte, so the size check is all that
   // could refuse this file without reading it.
   EXPECT_THROW(loadJsonFile(atLimit), json::parse_error);
+}
+
+// `depth` containers around the number 0.
+std::string nested(const std::string& open, const std::string& close, int depth) {
+  std::string text;
+  for (int i = 0; i < depth; ++i) text += open;
+  text += "0";
+  for (int i = 0; i < depth; ++i) text += close;
+  return text;
+}
+
+struct NestingCase {
+  const char* name;
+  std::string open;
+  std::string close;
+};
+
+void PrintTo(const NestingCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class JsonNesting : public ::testing::TestWithParam<NestingCase> {};
+
+TEST_P(JsonNesting, IsParsedUpToTheLimitAndRefusedOneLevelBeyond) {
+  const NestingCase& c = GetParam();
+  EXPECT_NO_THROW(parseJsonDocument(nested(c.open, c.close, kMaxJsonDepth)));
+
+  ::testing::internal::CaptureStderr();
+  EXPECT_THAT([&] { parseJsonDocument(nested(c.open, c.close, kMaxJsonDepth + 1)); },
+              ThrowsMessage<std::runtime_error>(StrEq("JSON nesting too deep")));
+  EXPECT_THAT(::testing::internal::GetCapturedStderr(),
+              HasSubstr("JSON input nests deeper than 512 levels"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    InputLimit, JsonNesting,
+    ::testing::Values(NestingCase{"Arrays", "[", "]"}, NestingCase{"Objects", "{\"a\":", "}"},
+                      NestingCase{"ArraysWithComments", "[ // level\n", "/* end */]"}),
+    caseName<NestingCase>);
+
+TEST(InputLimit, LoadJsonFileRefusesDeepNestingLikeTheTextParser) {
+  TempDir dir;
+  writeText(dir / "deep.json", nested("[", "]", kMaxJsonDepth + 1));
+  ::testing::internal::CaptureStderr();
+  EXPECT_THAT([&] { loadJsonFile(dir / "deep.json"); },
+              ThrowsMessage<std::runtime_error>(StrEq("JSON nesting too deep")));
+  ::testing::internal::GetCapturedStderr();
+}
+
+// Deep enough to overflow the stack of any writer that recursed per level.
+TEST(InputLimit, RavelinRefusesHostileNestingWithExitTen) {
+  TempDir dir;
+  writeText(dir / "deep.json", "{\"cameras\": [{\"width\": " + nested("[", "]", 200000) + "}]}");
+  ProcessOptions options;
+  options.workingDirectory = dir.path();
+
+  const auto result = runRavelin({"encode", "--json", "deep.json", "--bin", "out.bin"}, options);
+
+  EXPECT_EQ(result.exitCode, kExitException);
+  EXPECT_THAT(result.err, HasSubstr("Unhandled exception: JSON nesting too deep"));
+  EXPECT_FALSE(fs::exists(dir / "out.bin"));
 }
 
 struct CommandCase {
