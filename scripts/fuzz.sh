@@ -42,10 +42,11 @@ run_target() {
 
 summarise() {
   local target=$1 status=$2 log="$out/logs/$target.log"
-  local last
-  last=$(grep -E '^#[0-9]+' "$log" | tail -n 1 || true)
+  local last runs
+  last=$(grep -E '^#[0-9]+' "$log" | tail -n 1 | grep -oE 'cov: [0-9]+ ft: [0-9]+' || true)
+  runs=$(grep -oE 'number_of_executed_units: [0-9]+' "$log" | grep -oE '[0-9]+$' || true)
   if [ "$status" -eq 0 ]; then
-    printf '%-24s ok      %s\n' "$target" "$last"
+    printf '%-24s ok  %12s runs  %s\n' "$target" "$runs" "$last"
   else
     printf '%-24s FINDING (exit %s), log %s\n' "$target" "$status" "$log"
     tail -n 40 "$log"
