@@ -7,9 +7,9 @@
 
 #include "cli/command_line.h"
 #include "tests/calibration/blob_builder.h"
-#include "tests/calibration/case_name.h"
-#include "tests/calibration/log_capture.h"
 #include "tests/calibration/sample_blob.h"
+#include "tests/support/case_name.h"
+#include "tests/support/console.h"
 #include "tests/support/process.h"
 #include "tests/support/temp_dir.h"
 

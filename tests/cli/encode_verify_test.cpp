@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "cli/command_line.h"
-#include "tests/calibration/log_capture.h"
+#include "tests/support/console.h"
 #include "tests/support/process.h"
 #include "tests/support/temp_dir.h"
 
@@ -25,11 +25,8 @@ using testing::readText;
 using testing::runRavelin;
 using testing::successLine;
 using testing::TempDir;
+using testing::warningLine;
 using testing::writeText;
-
-std::string warningLine(const std::string& text) {
-  return "\x1b[33m[WARNING] " + text + "\x1b[0m\n";
-}
 
 json loadExample(const std::string& name) {
   std::ifstream in(std::string(PROJECT_SOURCE_DIR) + "/examples/" + name);

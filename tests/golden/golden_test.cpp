@@ -7,6 +7,7 @@
 #include "cli/file_io.h"
 #include "cli/log.h"
 #include "device_config/device_config.h"
+#include "tests/support/case_name.h"
 #include "tests/support/process.h"
 #include "tests/support/temp_dir.h"
 
@@ -65,7 +66,7 @@ TEST_P(GoldenTest, TheProgramWritesTheCommittedBlob) {
 INSTANTIATE_TEST_SUITE_P(Examples, GoldenTest,
                          ::testing::Values(GoldenCase{"calibration", encodeCompactCalibration},
                                            GoldenCase{"device_config", encodeDeviceConfig}),
-                         [](const auto& testCase) { return std::string(testCase.param.name); });
+                         testing::ByCaseName());
 
 }  // namespace
 }  // namespace ravelin
