@@ -107,8 +107,8 @@ TYPED_TEST(RecordLayoutTest, AShortRangeNamesTheRecord) {
 
 TEST(SealBlob, FillsTheHeaderAndTheCrcOfTheBody) {
   const std::string body = "123456789";
-  Bytes blob(16, 0);
-  blob.insert(blob.end(), body.begin(), body.end());
+  Bytes blob(16 + body.size(), 0);
+  std::copy(body.begin(), body.end(), blob.begin() + 16);
   sealBlob(blob, kCalibrationMagic);
   EXPECT_THAT(std::span<const std::uint8_t>(blob).first(16),
               ElementsAreArray({0x42, 0x4C, 0x41, 0x43, 0x01, 0x00, 0x00, 0x00, 0x09, 0x00, 0x00,
