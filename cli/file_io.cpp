@@ -11,6 +11,7 @@
 #include <stdexcept>
 #include <string>
 #include <system_error>
+#include <utility>
 
 #include "cli/log.h"
 
@@ -74,6 +75,25 @@ void writeAtomically(const std::uint8_t* data, std::size_t size, const fs::path&
     ::unlink(tempName.c_str());
     failToWrite(path);
   }
+}
+
+// The parser keeps a stack of its own and does not recurse, so checking each
+// container as it opens bounds everything built from the text. `depth`
+// counts the containers around the one that opens.
+bool refuseDeepNesting(int depth, json::parse_event_t event, json&) {
+  const bool opens =
+      event == json::parse_event_t::object_start || event == json::parse_event_t::array_start;
+  if (opens && depth >= kMaxJsonDepth) {
+    logError("JSON input nests deeper than %d levels", kMaxJsonDepth);
+    throw std::runtime_error("JSON nesting too deep");
+  }
+  return true;
+}
+
+template <typename Input>
+json parseWithDepthLimit(Input&& input) {
+  return json::parse(std::forward<Input>(input), refuseDeepNesting, /*allow_exceptions=*/true,
+                     /*ignore_comments=*/true);
 }
 
 double roundToNineSignificantDigits(double x) {
@@ -148,7 +168,11 @@ void writeFile(const Bytes& bytes, const fs::path& path) {
 json loadJsonFile(const fs::path& path) {
   refuseOversizedInput(path);
   std::ifstream stream(path);
-  return json::parse(stream, nullptr, /*allow_exceptions=*/true, /*ignore_comments=*/true);
+  return parseWithDepthLimit(stream);
+}
+
+json parseJsonDocument(std::string_view text) {
+  return parseWithDepthLimit(text);
 }
 
 std::string renderJsonDocument(json& value) {

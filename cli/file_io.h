@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <nlohmann/json.hpp>
+#include <string_view>
 
 #include "calibration/byte_io.h"
 
@@ -26,8 +27,14 @@ std::uintmax_t getFileSize(const fs::path& path);
 Bytes readFile(const fs::path& path);
 void writeFile(const Bytes& bytes, const fs::path& path);
 
+// Deeper JSON is refused while it is parsed: the library's writer and diff
+// recurse once per level, so hostile nesting would otherwise overflow the stack.
+constexpr int kMaxJsonDepth = 512;
+
 // Parses with comments allowed; syntax errors are the JSON library's parse_error.
 json loadJsonFile(const fs::path& path);
+// Parses JSON text exactly as loadJsonFile parses a file's contents.
+json parseJsonDocument(std::string_view text);
 // Rounds `value` in place, then writes it with an indent of 4 and no final newline.
 void writeJsonFile(json& value, const fs::path& path);
 // The exact text writeJsonFile writes: rounds `value` in place first. Throws

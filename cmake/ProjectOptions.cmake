@@ -8,10 +8,23 @@ set(RAVELIN_WARNINGS
 set(RAVELIN_SANITIZER_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=all
     -fno-omit-frame-pointer)
 
+# Coverage instrumentation for libFuzzer on every target, so the fuzzers see
+# into the library; only the fuzz targets themselves link libFuzzer's main.
+set(RAVELIN_FUZZ_INSTRUMENT_FLAGS -fsanitize=fuzzer-no-link,address,undefined
+    -fno-sanitize-recover=all -fno-omit-frame-pointer)
+
+if(RAVELIN_FUZZ AND NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+  message(FATAL_ERROR "RAVELIN_FUZZ needs clang (libFuzzer); configure with the fuzz preset")
+endif()
+
 function(ravelin_apply_project_options target)
   target_compile_options(${target} PRIVATE ${RAVELIN_WARNINGS})
   if(RAVELIN_SANITIZE)
     target_compile_options(${target} PUBLIC ${RAVELIN_SANITIZER_FLAGS})
     target_link_options(${target} PUBLIC ${RAVELIN_SANITIZER_FLAGS})
+  endif()
+  if(RAVELIN_FUZZ)
+    target_compile_options(${target} PUBLIC ${RAVELIN_FUZZ_INSTRUMENT_FLAGS})
+    target_link_options(${target} PUBLIC ${RAVELIN_FUZZ_INSTRUMENT_FLAGS})
   endif()
 endfunction()

@@ -6,6 +6,8 @@
 #include <string>
 
 #include "cli/command_line.h"
+#include "cli/file_io.h"
+#include "device_config/device_config.h"
 #include "tests/calibration/blob_builder.h"
 #include "tests/calibration/sample_blob.h"
 #include "tests/support/case_name.h"
@@ -128,6 +130,19 @@ Bytes sampleWithMajorVersion(std::uint16_t major) {
   return blob;
 }
 
+// Blob strings are bytes; the JSON writer refuses text that is not UTF-8, so
+// the decode fails before anything is written.
+Bytes calibrationWithInvalidUtf8() {
+  return testing::calibrationBlob(
+      testing::block(BlockId::META_STRINGS, {0x01, 0x02, 0x00, 'a', 0xFF}));
+}
+
+Bytes deviceConfigWithInvalidUtf8() {
+  json document = loadJsonFile(fs::path(PROJECT_SOURCE_DIR) / "examples" / "device_config.json");
+  document["device_class"] = "a\xFF";
+  return encodeDeviceConfig(document);
+}
+
 class DecodeCommandFault : public DecodeCommand,
                            public ::testing::WithParamInterface<CommandFault> {};
 
@@ -166,7 +181,13 @@ INSTANTIATE_TEST_SUITE_P(
                      "Unhandled exception: payload overruns buffer"},
         CommandFault{"KbTruncated",
                      testing::calibrationBlob(testing::block(BlockId::INTRINSICS_KB, Bytes(31, 0))),
-                     "Unhandled exception: blob truncated while reading 12KbIntrinsics"}),
+                     "Unhandled exception: blob truncated while reading 12KbIntrinsics"},
+        CommandFault{"InvalidUtf8InCalibrationString", calibrationWithInvalidUtf8(),
+                     "Unhandled exception: [json.exception.type_error.316] invalid UTF-8 byte "
+                     "at index 1: 0xFF"},
+        CommandFault{"InvalidUtf8InDeviceConfigString", deviceConfigWithInvalidUtf8(),
+                     "Unhandled exception: [json.exception.type_error.316] invalid UTF-8 byte "
+                     "at index 1: 0xFF"}),
     testing::ByCaseName());
 
 TEST_F(DecodeCommand, ShortBlobNamesThePathInTheMagicError) {

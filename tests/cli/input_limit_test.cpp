@@ -1,0 +1,193 @@
+// Bounds on input: files above kMaxInputFileSize are refused by their size,
+// before they are read (sparse files give the sizes without using the disk),
+// and JSON nested deeper than kMaxJsonDepth is refused while it is parsed.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <ostream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "cli/command_line.h"
+#include "cli/file_io.h"
+#include "cli/log.h"
+#include "tests/support/process.h"
+#include "tests/support/temp_dir.h"
+
+namespace ravelin {
+namespace {
+
+using ::testing::HasSubstr;
+using testing::ProcessOptions;
+using testing::runRavelin;
+using ::testing::StrEq;
+using testing::TempDir;
+using ::testing::ThrowsMessage;
+using testing::writeText;
+
+void makeSparseFile(const fs::path& path, std::uintmax_t size) {
+  writeText(path, "");
+  fs::resize_file(path, size);
+}
+
+struct LibraryReader {
+  const char* name;
+  std::function<void(const fs::path&)> read;
+};
+
+void PrintTo(const LibraryReader& reader, std::ostream* os) {
+  *os << reader.name;
+}
+
+// Names each instantiated case after its `name` member.
+template <typename Case>
+std::string caseName(const ::testing::TestParamInfo<Case>& param) {
+  return param.param.name;
+}
+
+class LibraryReaders : public ::testing::TestWithParam<LibraryReader> {};
+
+TEST_P(LibraryReaders, RefuseAFileOneByteOverTheLimitByItsSize) {
+  TempDir dir;
+  const fs::path big = dir / "big.input";
+  makeSparseFile(big, kMaxInputFileSize + 1);
+
+  ::testing::internal::CaptureStderr();
+  EXPECT_THAT([&] { GetParam().read(big); },
+              ThrowsMessage<std::runtime_error>(StrEq("Input file too large: " + big.string())));
+  EXPECT_THAT(::testing::internal::GetCapturedStderr(),
+              HasSubstr("Input file " + big.string() +
+                        " is 268435457 bytes; files above 268435456 bytes are refused"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    InputLimit, LibraryReaders,
+    ::testing::Values(LibraryReader{"readFile", [](const fs::path& p) { readFile(p); }},
+                      LibraryReader{"loadJsonFile", [](const fs::path& p) { loadJsonFile(p); }}),
+    caseName<LibraryReader>);
+
+TEST(InputLimit, AFileOfExactlyTheLimitIsParsedNotRefused) {
+  TempDir dir;
+  const fs::path atLimit = dir / "limit.json";
+  makeSparseFile(atLimit, kMaxInputFileSize);
+  // The parser stops at the first zero byte, so the size check is all that
+  // could refuse this file without reading it.
+  EXPECT_THROW(loadJsonFile(atLimit), json::parse_error);
+}
+
+// `depth` containers around the number 0.
+std::string nested(const std::string& open, const std::string& close, int depth) {
+  std::string text;
+  for (int i = 0; i < depth; ++i) text += open;
+  text += "0";
+  for (int i = 0; i < depth; ++i) text += close;
+  return text;
+}
+
+struct NestingCase {
+  const char* name;
+  std::string open;
+  std::string close;
+};
+
+void PrintTo(const NestingCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class JsonNesting : public ::testing::TestWithParam<NestingCase> {};
+
+TEST_P(JsonNesting, IsParsedUpToTheLimitAndRefusedOneLevelBeyond) {
+  const NestingCase& c = GetParam();
+  EXPECT_NO_THROW(parseJsonDocument(nested(c.open, c.close, kMaxJsonDepth)));
+
+  ::testing::internal::CaptureStderr();
+  EXPECT_THAT([&] { parseJsonDocument(nested(c.open, c.close, kMaxJsonDepth + 1)); },
+              ThrowsMessage<std::runtime_error>(StrEq("JSON nesting too deep")));
+  EXPECT_THAT(::testing::internal::GetCapturedStderr(),
+              HasSubstr("JSON input nests deeper than 512 levels"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    InputLimit, JsonNesting,
+    ::testing::Values(NestingCase{"Arrays", "[", "]"}, NestingCase{"Objects", "{\"a\":", "}"},
+                      NestingCase{"ArraysWithComments", "[ // level\n", "/* end */]"}),
+    caseName<NestingCase>);
+
+TEST(InputLimit, LoadJsonFileRefusesDeepNestingLikeTheTextParser) {
+  TempDir dir;
+  writeText(dir / "deep.json", nested("[", "]", kMaxJsonDepth + 1));
+  ::testing::internal::CaptureStderr();
+  EXPECT_THAT([&] { loadJsonFile(dir / "deep.json"); },
+              ThrowsMessage<std::runtime_error>(StrEq("JSON nesting too deep")));
+  ::testing::internal::GetCapturedStderr();
+}
+
+// Deep enough to overflow the stack of any writer that recursed per level.
+TEST(InputLimit, RavelinRefusesHostileNestingWithExitTen) {
+  TempDir dir;
+  writeText(dir / "deep.json", "{\"cameras\": [{\"width\": " + nested("[", "]", 200000) + "}]}");
+  ProcessOptions options;
+  options.workingDirectory = dir.path();
+
+  const auto result = runRavelin({"encode", "--json", "deep.json", "--bin", "out.bin"}, options);
+
+  EXPECT_EQ(result.exitCode, kExitException);
+  EXPECT_THAT(result.err, HasSubstr("Unhandled exception: JSON nesting too deep"));
+  EXPECT_FALSE(fs::exists(dir / "out.bin"));
+}
+
+struct CommandCase {
+  const char* name;
+  std::vector<std::string> arguments;
+  const char* oversized;  // the input made too large
+  const char* output;     // must not appear; empty for commands that write nothing
+};
+
+void PrintTo(const CommandCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class RavelinRefusesOversizedInput : public ::testing::TestWithParam<CommandCase> {};
+
+TEST_P(RavelinRefusesOversizedInput, WithExitTenAndNoOutput) {
+  const CommandCase& c = GetParam();
+  TempDir dir;
+  writeText(dir / "small.json", "{}");
+  makeSparseFile(dir / c.oversized, kMaxInputFileSize + 1);
+  ProcessOptions options;
+  options.workingDirectory = dir.path();
+
+  const auto result = runRavelin(c.arguments, options);
+
+  EXPECT_EQ(result.exitCode, kExitException);
+  EXPECT_THAT(result.err, HasSubstr(std::string("Input file ") + c.oversized +
+                                    " is 268435457 bytes; files above 268435456 bytes are "
+                                    "refused"));
+  EXPECT_THAT(result.err,
+              HasSubstr(std::string("Unhandled exception: Input file too large: ") + c.oversized));
+  if (*c.output != '\0') {
+    EXPECT_FALSE(fs::exists(dir / c.output));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    InputLimit, RavelinRefusesOversizedInput,
+    ::testing::Values(CommandCase{"EncodeJson",
+                                  {"encode", "--json", "big.json", "--bin", "out.bin"},
+                                  "big.json",
+                                  "out.bin"},
+                      CommandCase{"DecodeBlob",
+                                  {"decode", "--bin", "big.bin", "--json", "out.json"},
+                                  "big.bin",
+                                  "out.json"},
+                      CommandCase{"VerifyBlob",
+                                  {"verify", "--json", "small.json", "--bin", "big.bin"},
+                                  "big.bin",
+                                  ""}),
+    caseName<CommandCase>);
+
+}  // namespace
+}  // namespace ravelin
