@@ -61,14 +61,15 @@ bool writeAll(int fd, const std::uint8_t* data, std::size_t size) {
 
 // Writes to "<target>.tmp-XXXXXX" in the target's directory, then renames it
 // over the target. Messages always name the target, never the temporary file.
+// No fsync: the rename already keeps a failed run from leaving a partial file,
+// and waiting for the disk cost several times the whole run of a decode.
 void writeAtomically(const std::uint8_t* data, std::size_t size, const fs::path& path) {
   if (fs::is_directory(path)) failToOpenForWriting(path);
   std::string tempName = path.string() + ".tmp-XXXXXX";
   const int fd = ::mkstemp(tempName.data());
   if (fd < 0) failToOpenForWriting(path);
 
-  const bool written =
-      ::fchmod(fd, modeForOutput(path)) == 0 && writeAll(fd, data, size) && ::fsync(fd) == 0;
+  const bool written = ::fchmod(fd, modeForOutput(path)) == 0 && writeAll(fd, data, size);
   const bool closed = ::close(fd) == 0;
   if (!written || !closed || ::rename(tempName.c_str(), path.c_str()) != 0) {
     ::unlink(tempName.c_str());
