@@ -13,4 +13,7 @@ Bytes encodeCompactCalibration(const json& document);
 // logs its reason at error level when it answers false.
 bool isCompactCalibrationJson(const json& document);
 
+// True for an object holding "plus_x", "plus_z" and "position", whatever their values.
+bool extrinsicsAreInCadFormat(const json& extrinsics);
+
 }  // namespace ravelin
