@@ -39,9 +39,13 @@ json pose(ValueSource& values) {
   return {{"plus_x", values.array(3)}, {"plus_z", values.array(3)}, {"position", values.array(3)}};
 }
 
-// Even-numbered sensors use the matrix form, odd ones the CAD form.
+// Even-numbered sensors use the matrix form, odd ones the CAD form, which
+// carries the units annotation that decoding adds.
 json extrinsics(ValueSource& values, std::size_t index) {
-  return index % 2 == 0 ? values.array(16) : pose(values);
+  if (index % 2 == 0) return values.array(16);
+  json cadForm = pose(values);
+  cadForm["__units"] = "mm";
+  return cadForm;
 }
 
 json kbIntrinsics(ValueSource& values) {

@@ -47,6 +47,8 @@ std::string childSection(std::string_view parent, std::string_view key);
 const json& requiredMember(const json& object, std::string_view key, std::string_view section);
 // object[key], or null when object is not an object or lacks the key.
 const json& memberOrNull(const json& object, std::string_view key);
+// &object[key], or nullptr when object is not an object or lacks the key.
+const json* memberIfPresent(const json& object, std::string_view key);
 bool hasMember(const json& object, std::string_view key);
 
 // The elements of an array; anything else fails with the library's "type must be array".
