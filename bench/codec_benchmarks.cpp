@@ -30,6 +30,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kSmallScaleDocument = "calibration/synthetic-1x";
+constexpr const char* kMiddleScaleDocument = "calibration/synthetic-10x";
 constexpr const char* kLargeScaleDocument = "calibration/synthetic-100x";
 constexpr double kLargeScale = 100.0;
 constexpr double kAllowedGrowth = 1.1;  // 100x the data may cost at most 110x the time
@@ -280,6 +281,31 @@ void printSizes(const std::vector<BenchDocument>& documents) {
   }
 }
 
+std::string formatGrowth(std::optional<double> from, std::optional<double> to) {
+  if (!from || !to) return "-";
+  char text[16];
+  std::snprintf(text, sizeof text, "%.1f", *to / *from);
+  return text;
+}
+
+// Every operation, baselines included, so that growth the codecs share with
+// the generic encodings can be told apart from growth of their own.
+void printGrowth(const TimingTable& table) {
+  std::printf("\n## Growth with document size (synthetic calibration)\n\n");
+  std::printf("| operation | 1x | 10x | 100x | 10x / 1x | 100x / 10x | 100x / 1x |\n");
+  std::printf("|---|---:|---:|---:|---:|---:|---:|\n");
+  for (const Operation& op : operations()) {
+    const auto small = table.seconds(op.name, kSmallScaleDocument);
+    const auto middle = table.seconds(op.name, kMiddleScaleDocument);
+    const auto large = table.seconds(op.name, kLargeScaleDocument);
+    if (!small || !middle || !large) continue;
+    std::printf("| %s | %s | %s | %s | %s | %s | %s |\n", op.label.c_str(),
+                formatDuration(*small).c_str(), formatDuration(*middle).c_str(),
+                formatDuration(*large).c_str(), formatGrowth(small, middle).c_str(),
+                formatGrowth(middle, large).c_str(), formatGrowth(small, large).c_str());
+  }
+}
+
 struct Target {
   std::string description;
   double measured;
@@ -339,6 +365,7 @@ int main(int argc, char** argv) {
 
   printTimings(table, documents);
   printSizes(documents);
+  printGrowth(table);
   printTargets(collectTargets(table, documents));
   return 0;
 }
