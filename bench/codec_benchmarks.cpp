@@ -70,6 +70,9 @@ struct Operation {
   std::size_t (*bytes)(const BenchDocument&);
 };
 
+std::size_t jsonTextSize(const BenchDocument& d) {
+  return d.jsonTextSize;
+}
 std::size_t blobSize(const BenchDocument& d) {
   return d.blob.size();
 }
@@ -80,9 +83,26 @@ std::size_t msgpackSize(const BenchDocument& d) {
   return d.msgpack.size();
 }
 
+// Visits every value without encoding anything: what merely reading the
+// document tree costs, so that growth with size can be told apart from the
+// codecs' own.
+std::size_t countValues(const json& value) {
+  std::size_t count = 1;
+  if (value.is_structured()) {
+    for (const json& element : value) count += countValues(element);
+  }
+  return count;
+}
+
 // Baselines come before the rows that are compared with them.
 const std::vector<Operation>& operations() {
   static const std::vector<Operation> list{
+      {"json_walk",
+       "JSON tree walk",
+       false,
+       {},
+       [](const BenchDocument& d) { benchmark::DoNotOptimize(countValues(d.source)); },
+       jsonTextSize},
       {"cbor_encode",
        "CBOR encode",
        false,
