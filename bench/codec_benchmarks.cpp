@@ -10,7 +10,9 @@
 #include <exception>
 #include <filesystem>
 #include <optional>
+#include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bench/ratio_reporter.h"
@@ -185,9 +187,9 @@ void measure(benchmark::State& state, const Operation& op, const BenchDocument& 
 
 // Encodes the document once up front; a document its encoder refuses is
 // reported and left out rather than failing every row.
-std::optional<BenchDocument> prepare(std::string name, BlobKind kind, json source) {
+std::optional<BenchDocument> prepare(const std::string& name, BlobKind kind, json source) {
   try {
-    BenchDocument document{std::move(name), kind, std::move(source), {}, {}, {}, 0, 0};
+    BenchDocument document{name, kind, std::move(source), {}, {}, {}, 0, 0};
     document.blob = encodeDocument(kind, document.source);
     document.cbor = json::to_cbor(document.source);
     document.msgpack = json::to_msgpack(document.source);
