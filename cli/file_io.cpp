@@ -62,6 +62,8 @@ bool writeAll(int fd, const std::uint8_t* data, std::size_t size) {
 
 // Writes to "<target>.tmp-XXXXXX" in the target's directory, then renames it
 // over the target. Messages always name the target, never the temporary file.
+// The data reaches the disk before the rename, so a power cut cannot swap a
+// good old file for an empty new one; that costs a few milliseconds per run.
 void writeAtomically(const std::uint8_t* data, std::size_t size, const fs::path& path) {
   if (fs::is_directory(path)) failToOpenForWriting(path);
   std::string tempName = path.string() + ".tmp-XXXXXX";
