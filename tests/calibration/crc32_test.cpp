@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "calibration/container.h"
-#include "tests/calibration/case_name.h"
+#include "tests/support/case_name.h"
 
 namespace ravelin {
 namespace {
