@@ -34,13 +34,6 @@ using ::testing::internal::CaptureStdout;
 using ::testing::internal::GetCapturedStderr;
 using ::testing::internal::GetCapturedStdout;
 
-std::vector<std::string> entriesOf(const fs::path& dir) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 TEST(CheckInputExists, AcceptsFilesAndDirectoriesAndReportsAbsence) {
   TempDir dir;
   writeText(dir / "present.json", "{}");
@@ -134,7 +127,7 @@ TEST(WriteFile, ReplacesTheTargetWholeAndKeepsItsMode) {
             successLine("Successfully wrote data to location " + out.string()));
   EXPECT_EQ(readText(out), "new");
   EXPECT_EQ(fs::status(out).permissions(), fs::perms(0640));
-  EXPECT_THAT(entriesOf(dir.path()), ElementsAre("cal.bin"));
+  EXPECT_THAT(testing::entryNames(dir.path()), ElementsAre("cal.bin"));
 }
 
 TEST(WriteFile, ADirectoryAsTargetFailsToOpen) {
@@ -168,7 +161,7 @@ TEST(WriteFileDeathTest, AFailedWriteLeavesTheOldFileAndNoTemporaryFile) {
   writeText(out, "precious");
   EXPECT_EXIT(writeBeyondAFileSizeLimit(out), ::testing::ExitedWithCode(42), "");
   EXPECT_EQ(readText(out), "precious");
-  EXPECT_THAT(entriesOf(dir.path()), ElementsAre("cal.bin"));
+  EXPECT_THAT(testing::entryNames(dir.path()), ElementsAre("cal.bin"));
 }
 
 TEST(WriteJsonFile, WritesIndentedUnescapedTextWithoutFinalNewline) {
@@ -195,7 +188,7 @@ TEST(WriteJsonFile, InvalidUtf8FailsBeforeTouchingTheExistingFile) {
   json value = {{"serial", "\xff\xfe"}};
   EXPECT_THROW(writeJsonFile(value, out), json::type_error);
   EXPECT_EQ(readText(out), "old");
-  EXPECT_THAT(entriesOf(dir.path()), ElementsAre("out.json"));
+  EXPECT_THAT(testing::entryNames(dir.path()), ElementsAre("out.json"));
 }
 
 TEST(WriteJsonFile, ADirectoryAsTargetIsReportedNotIgnored) {
