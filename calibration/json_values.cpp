@@ -55,6 +55,12 @@ const json& memberOrNull(const json& object, std::string_view key) {
   return found == object.end() ? kNull : *found;
 }
 
+const json* memberIfPresent(const json& object, std::string_view key) {
+  if (!object.is_object()) return nullptr;
+  const auto found = object.find(key);
+  return found == object.end() ? nullptr : &*found;
+}
+
 bool hasMember(const json& object, std::string_view key) {
   return object.is_object() && object.contains(key);
 }

@@ -47,6 +47,8 @@ std::string childSection(std::string_view parent, std::string_view key);
 const json& requiredMember(const json& object, std::string_view key, std::string_view section);
 // object[key], or null when object is not an object or lacks the key.
 const json& memberOrNull(const json& object, std::string_view key);
+// &object[key], or nullptr when object is not an object or lacks the key.
+const json* memberIfPresent(const json& object, std::string_view key);
 bool hasMember(const json& object, std::string_view key);
 
 // The elements of an array; anything else fails with the library's "type must be array".
@@ -109,6 +111,15 @@ enum class ArrayLength {
 void requireArrayLength(std::size_t actual, std::size_t count, ArrayLength rule,
                         const ValuePlace& place);
 
+template <typename T>
+T convertElement(const json& element, const ValuePlace& place) {
+  if constexpr (std::is_same_v<T, float>) {
+    return toFloat32(element, place);
+  } else {
+    return toInteger<T>(element, place);
+  }
+}
+
 // Converts every element of an array, in order.
 template <typename T>
 std::vector<T> convertElements(const json& value, const ValuePlace& place) {
@@ -116,23 +127,23 @@ std::vector<T> convertElements(const json& value, const ValuePlace& place) {
   std::vector<T> result;
   result.reserve(elements.size());
   for (std::size_t i = 0; i < elements.size(); ++i) {
-    if constexpr (std::is_same_v<T, float>) {
-      result.push_back(toFloat32(elements[i], place.at(i)));
-    } else {
-      result.push_back(toInteger<T>(elements[i], place.at(i)));
-    }
+    result.push_back(convertElement<T>(elements[i], place.at(i)));
   }
   return result;
 }
 
 // Converts every element (so a wrong element fails even beyond the count),
-// then checks the length and takes the first N.
+// then checks the length and keeps the first N. Fixed records are read by the
+// thousand, so this fills the array in place rather than through a vector.
 template <typename T, std::size_t N>
 std::array<T, N> toArray(const json& value, ArrayLength rule, const ValuePlace& place) {
-  const std::vector<T> converted = convertElements<T>(value, place);
-  requireArrayLength(converted.size(), N, rule, place);
+  const json::array_t& elements = arrayElements(value);
   std::array<T, N> result{};
-  std::copy_n(converted.begin(), N, result.begin());
+  for (std::size_t i = 0; i < elements.size(); ++i) {
+    const T converted = convertElement<T>(elements[i], place.at(i));
+    if (i < N) result[i] = converted;
+  }
+  requireArrayLength(elements.size(), N, rule, place);
   return result;
 }
 

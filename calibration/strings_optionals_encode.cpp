@@ -59,18 +59,18 @@ Bytes identityStrings(const json& object, std::span<const StringId> ids) {
 // The value of a row when present: object[key] for a row without a sub-key;
 // object[key][subKey] when object[key] is an object holding the sub-key.
 const json* optionalValue(const json& object, const OptionalField& field) {
-  if (!hasMember(object, field.key)) return nullptr;
-  const json& value = *object.find(field.key);
-  if (field.subKey.empty()) return &value;
-  if (!hasMember(value, field.subKey)) return nullptr;
-  return &*value.find(field.subKey);
+  const json* value = memberIfPresent(object, field.key);
+  if (value == nullptr || field.subKey.empty()) return value;
+  return memberIfPresent(*value, field.subKey);
 }
 
+// The value's place is named only in messages, so a row without a sub-key
+// (most of them) builds no section name.
 void appendOptionalValue(Bytes& out, const OptionalField& field, const json& value,
                          std::string_view section) {
-  const std::string parent =
-      field.subKey.empty() ? std::string(section) : childSection(section, field.key);
-  const ValuePlace place{parent, field.subKey.empty() ? field.key : field.subKey};
+  const std::string subSection = field.subKey.empty() ? "" : childSection(section, field.key);
+  const ValuePlace place =
+      field.subKey.empty() ? ValuePlace{section, field.key} : ValuePlace{subSection, field.subKey};
   switch (field.kind) {
     case OptionalKind::INT16:
       appendLE(out, toInteger<std::int16_t>(value, place));

@@ -40,13 +40,19 @@ void refuseOversizedInput(const fs::path& path) {
   throw std::runtime_error("Failed to write data to file: " + path.string());
 }
 
-// New files get the usual 0666 less the umask; a replaced file keeps its mode.
-mode_t modeForOutput(const fs::path& path) {
+// What the output replaces, if anything: a replaced file keeps its mode, and a
+// new file gets the usual 0666 less the umask.
+struct OutputTarget {
+  bool replacesFile;
+  mode_t mode;
+};
+
+OutputTarget inspectOutput(const fs::path& path) {
   struct stat existing {};
-  if (::stat(path.c_str(), &existing) == 0) return existing.st_mode & 07777;
+  if (::stat(path.c_str(), &existing) == 0) return {true, existing.st_mode & 07777};
   const mode_t mask = ::umask(0);
   ::umask(mask);
-  return 0666 & ~mask;
+  return {false, 0666 & ~mask};
 }
 
 bool writeAll(int fd, const std::uint8_t* data, std::size_t size) {
@@ -62,14 +68,18 @@ bool writeAll(int fd, const std::uint8_t* data, std::size_t size) {
 
 // Writes to "<target>.tmp-XXXXXX" in the target's directory, then renames it
 // over the target. Messages always name the target, never the temporary file.
+// Data that replaces a file reaches the disk before the rename, so a power cut
+// cannot swap good old contents for an empty file. A new file has nothing to
+// lose and skips that wait, which would cost more than the rest of a decode.
 void writeAtomically(const std::uint8_t* data, std::size_t size, const fs::path& path) {
   if (fs::is_directory(path)) failToOpenForWriting(path);
   std::string tempName = path.string() + ".tmp-XXXXXX";
   const int fd = ::mkstemp(tempName.data());
   if (fd < 0) failToOpenForWriting(path);
 
-  const bool written =
-      ::fchmod(fd, modeForOutput(path)) == 0 && writeAll(fd, data, size) && ::fsync(fd) == 0;
+  const OutputTarget target = inspectOutput(path);
+  const bool written = ::fchmod(fd, target.mode) == 0 && writeAll(fd, data, size) &&
+                       (!target.replacesFile || ::fsync(fd) == 0);
   const bool closed = ::close(fd) == 0;
   if (!written || !closed || ::rename(tempName.c_str(), path.c_str()) != 0) {
     ::unlink(tempName.c_str());

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "calibration/byte_io.h"
 #include "device_config/device_config.h"
 
 namespace ravelin {
@@ -15,9 +16,8 @@ constexpr std::uint64_t kU32Max = 0xFFFFFFFFU;
   throw std::runtime_error(std::string(message).append(key));
 }
 
-// Numbers beyond the binary32 range round to infinity, as IEEE 754 does.
 float toFloat(const json& number) {
-  return static_cast<float>(number.get<double>());
+  return narrowToFloat32(number.get<double>());
 }
 
 float optionalFloat(const json& container, std::string_view key, float fallback) {

@@ -7,8 +7,8 @@
 
 #include "cli/file_io.h"
 #include "tests/calibration/blob_builder.h"
-#include "tests/calibration/case_name.h"
-#include "tests/calibration/log_capture.h"
+#include "tests/support/case_name.h"
+#include "tests/support/console.h"
 #include "tests/calibration/sample_blob.h"
 
 namespace ravelin {

@@ -5,7 +5,7 @@
 
 #include "calibration/strings_optionals.h"
 #include "tests/calibration/blob_builder.h"
-#include "tests/calibration/case_name.h"
+#include "tests/support/case_name.h"
 
 namespace ravelin {
 namespace {

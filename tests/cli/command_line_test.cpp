@@ -7,12 +7,15 @@
 #include <vector>
 
 #include "cli/log.h"
+#include "tests/support/case_name.h"
+#include "tests/support/console.h"
 #include "tests/support/process.h"
 #include "tests/support/temp_dir.h"
 
 namespace ravelin {
 namespace {
 
+using testing::errorLine;
 using ::testing::HasSubstr;
 using testing::ProcessOptions;
 using testing::runRavelin;
@@ -42,10 +45,6 @@ Examples:
   ravelin encode --json cal.json --bin cal.bin --force
   ravelin verify --json cal.json --bin cal.bin
 )";
-
-std::string errorLine(const std::string& message) {
-  return "\x1b[31m[ERROR] " + message + "\x1b[0m\n";
-}
 
 std::optional<ParsedArguments> parse(std::vector<std::string> words) {
   words.insert(words.begin(), "ravelin");
@@ -155,7 +154,7 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"StrayWord", {"decode", "stray"}, false, "", {}, false, false},
         ParseCase{"DashHelpAfterTheCommand", {"decode", "-help"}, false, "", {}, false, false},
         ParseCase{"CaseMatters", {"decode", "--Force"}, false, "", {}, false, false}),
-    [](const auto& testCase) { return std::string(testCase.param.name); });
+    testing::ByCaseName());
 
 TEST(ParseArguments, QuietAfterTheCommandSetsQuietMode) {
   quietMode = false;
@@ -258,7 +257,7 @@ INSTANTIATE_TEST_SUITE_P(
                     kExitPathRefused,
                     false,
                     ""}),
-    [](const auto& testCase) { return std::string(testCase.param.name); });
+    testing::ByCaseName());
 
 TEST(RavelinProgram, VerifyChecksTheBinaryAfterTheJson) {
   TempDir dir;

@@ -9,9 +9,9 @@
 #include "cli/file_io.h"
 #include "device_config/device_config.h"
 #include "tests/calibration/blob_builder.h"
-#include "tests/calibration/case_name.h"
-#include "tests/calibration/log_capture.h"
 #include "tests/calibration/sample_blob.h"
+#include "tests/support/case_name.h"
+#include "tests/support/console.h"
 #include "tests/support/process.h"
 #include "tests/support/temp_dir.h"
 
@@ -27,14 +27,6 @@ using testing::successLine;
 using testing::TempDir;
 
 namespace fs = std::filesystem;
-
-std::set<std::string> directoryEntries(const fs::path& directory) {
-  std::set<std::string> names;
-  for (const auto& entry : fs::directory_iterator(directory)) {
-    names.insert(entry.path().filename().string());
-  }
-  return names;
-}
 
 std::string crcLinesFor(const Bytes& blob) {
   const auto stored = ByteCursor(blob.data() + 12, blob.data() + 16).read<std::uint32_t>();
@@ -151,7 +143,7 @@ TEST_P(DecodeCommandFault, ExitsTenAndWritesNothing) {
   EXPECT_EQ(result.exitCode, kExitException);
   EXPECT_THAT(result.err, ::testing::EndsWith(errorLine(GetParam().lastErrorLine)));
   EXPECT_THAT(result.out, Not(HasSubstr("Finished decoding")));
-  EXPECT_EQ(directoryEntries(dir_.path()), std::set<std::string>{"cal.bin"});
+  EXPECT_EQ(testing::entryNames(dir_.path()), std::set<std::string>{"cal.bin"});
 }
 
 TEST_P(DecodeCommandFault, LeavesAnExistingOutputIntactUnderForce) {
@@ -159,7 +151,7 @@ TEST_P(DecodeCommandFault, LeavesAnExistingOutputIntactUnderForce) {
   const auto result = decode(GetParam().blob, {"--force"});
   EXPECT_EQ(result.exitCode, kExitException);
   EXPECT_EQ(testing::readText(json_), "previous contents");
-  EXPECT_EQ(directoryEntries(dir_.path()), (std::set<std::string>{"cal.bin", "cal.json"}));
+  EXPECT_EQ(testing::entryNames(dir_.path()), (std::set<std::string>{"cal.bin", "cal.json"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(

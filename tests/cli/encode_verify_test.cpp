@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "cli/command_line.h"
-#include "tests/calibration/log_capture.h"
+#include "tests/support/console.h"
 #include "tests/support/process.h"
 #include "tests/support/temp_dir.h"
 
@@ -25,11 +25,8 @@ using testing::readText;
 using testing::runRavelin;
 using testing::successLine;
 using testing::TempDir;
+using testing::warningLine;
 using testing::writeText;
-
-std::string warningLine(const std::string& text) {
-  return "\x1b[33m[WARNING] " + text + "\x1b[0m\n";
-}
 
 json loadExample(const std::string& name) {
   std::ifstream in(std::string(PROJECT_SOURCE_DIR) + "/examples/" + name);
@@ -210,6 +207,74 @@ TEST_F(EncodeAndVerify, ASyntaxErrorEndsInTheLastResortHandler) {
   EXPECT_EQ(result.exitCode, kExitException);
   EXPECT_THAT(result.err, HasSubstr("Unhandled exception: [json.exception.parse_error.101]"));
   EXPECT_FALSE(std::filesystem::exists(blob_));
+}
+
+TEST_F(EncodeAndVerify, TheCalibrationExampleRoundTripsCleanly) {
+  const ProcessResult result = encode(loadExample("calibration.json"), {"--verify"});
+  EXPECT_EQ(result.exitCode, kExitSuccess) << result.err;
+  EXPECT_THAT(result.out,
+              HasSubstr(successLine("Successfully wrote calibration binary to " + blob_) +
+                        infoLine("Verifying binary serialization -> deserialization "
+                                 "results in input JSON")));
+  EXPECT_THAT(result.out, EndsWith(successLine("Stored and computed CRC32 codes match!!") +
+                                   successLine("Decoded and source JSON match")));
+  EXPECT_EQ(result.err, "");
+}
+
+TEST_F(EncodeAndVerify, TheKb4SpellingDoesNotSurviveTheRoundTrip) {
+  json document = loadExample("calibration.json");
+  document["cameras"][0]["intrinsics"][0]["cameraModel"] = "kb4";
+  const ProcessResult result = encode(document, {"--verify"});
+  EXPECT_EQ(result.exitCode, kExitVerifyMismatch);
+  EXPECT_THAT(result.err, HasSubstr(errorLine(
+                              " DIFF - op replace @ path /cameras/0/intrinsics/0/cameraModel:\n"
+                              "\toriginal = \"kb4\" \n\tafter binary serialization = \"kb\" ")));
+}
+
+TEST_F(EncodeAndVerify, NotesMissingAfterDecodingOnlyWarnAndTheBlobStays) {
+  json document = loadExample("calibration.json");
+  document["cameras"][1]["__note"] = "lens swapped after drop test";
+  document["metadata"]["__note"] = "station 12";
+  const ProcessResult result = encode(document, {"--verify"});
+  EXPECT_EQ(result.exitCode, kExitVerifyWarnings);
+  EXPECT_THAT(result.out, HasSubstr(warningLine(" DIFF - op add @ path /cameras/1/__note\n\top "
+                                                "details = {\"op\":\"add\",\"path\":"
+                                                "\"/cameras/1/__note\",\"value\":\"lens "
+                                                "swapped after drop test\"}")));
+  EXPECT_THAT(result.out, EndsWith(warningLine("Decoded and source JSON only differ by "
+                                               "warning-level fields.")));
+  EXPECT_TRUE(std::filesystem::exists(blob_));
+}
+
+TEST_F(EncodeAndVerify, AJsonOfNeitherKindIsRefused) {
+  const ProcessResult result = encode({{"device", json::object()}, {"imus", json::array()}});
+  EXPECT_EQ(result.exitCode, kExitException);
+  EXPECT_EQ(result.err,
+            errorLine("Provided JSON does not contain a valid cameras section!! You either passed "
+                      "in the wrong file or there is something wrong with the calibration") +
+                errorLine("Input JSON " + source_ +
+                          " is neither compact calibration nor device_config format. Exiting.") +
+                errorLine("Unhandled exception: Unsupported JSON format for encoding"));
+  EXPECT_FALSE(std::filesystem::exists(blob_));
+}
+
+TEST_F(EncodeAndVerify, ADeviceObjectAloneIsTriedAsACalibration) {
+  json document = loadExample("calibration.json");
+  document["device"] = json::object();
+  const ProcessResult result = encode(document);
+  EXPECT_EQ(result.exitCode, kExitSuccess) << result.err;
+  EXPECT_THAT(result.out, HasSubstr("Successfully encoded calibration binary"));
+}
+
+TEST_F(EncodeAndVerify, ACalibrationBlobNeedsACalibrationJson) {
+  ASSERT_EQ(encode(loadExample("calibration.json")).exitCode, kExitSuccess);
+  const ProcessResult result = verify(loadExample("device_config.json"));
+  EXPECT_EQ(result.exitCode, kExitException);
+  EXPECT_EQ(result.err,
+            errorLine("Provided JSON does not contain a valid cameras section!! You either passed "
+                      "in the wrong file or there is something wrong with the calibration") +
+                errorLine("JSON is not in compact calibration format. Exiting") +
+                errorLine("Unhandled exception: Input calibration JSON not in compact format"));
 }
 
 }  // namespace

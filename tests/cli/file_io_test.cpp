@@ -14,14 +14,18 @@
 #include <vector>
 
 #include "cli/log.h"
+#include "tests/support/console.h"
 #include "tests/support/temp_dir.h"
 
 namespace ravelin {
 namespace {
 
 using ::testing::ElementsAre;
+using testing::errorLine;
 using ::testing::HasSubstr;
+using testing::infoLine;
 using testing::readText;
+using testing::successLine;
 using testing::TempDir;
 using ::testing::ThrowsMessage;
 using testing::writeText;
@@ -29,18 +33,6 @@ using ::testing::internal::CaptureStderr;
 using ::testing::internal::CaptureStdout;
 using ::testing::internal::GetCapturedStderr;
 using ::testing::internal::GetCapturedStdout;
-
-std::vector<std::string> entriesOf(const fs::path& dir) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-const std::string kRed = "\x1b[31m[ERROR] ";
-const std::string kGreen = "\x1b[32m[SUCCESS] ";
-const std::string kCyan = "\x1b[36m[INFO] ";
-const std::string kReset = "\x1b[0m\n";
 
 TEST(CheckInputExists, AcceptsFilesAndDirectoriesAndReportsAbsence) {
   TempDir dir;
@@ -51,7 +43,7 @@ TEST(CheckInputExists, AcceptsFilesAndDirectoriesAndReportsAbsence) {
   CaptureStderr();
   EXPECT_FALSE(checkInputExists(dir / "absent.bin", "Input binary"));
   EXPECT_EQ(GetCapturedStderr(),
-            kRed + "Input binary '" + (dir / "absent.bin").string() + "' does not exist." + kReset);
+            errorLine("Input binary '" + (dir / "absent.bin").string() + "' does not exist."));
 }
 
 TEST(CheckOutputWritable, CreatesMissingAncestorsBeforeAnythingIsWritten) {
@@ -75,8 +67,8 @@ TEST(CheckOutputWritable, RefusesAnExistingFileUnlessForced) {
 
   CaptureStderr();
   EXPECT_FALSE(checkOutputWritable(out, false, "Output binary"));
-  EXPECT_EQ(GetCapturedStderr(), kRed + "Output binary '" + out.string() +
-                                     "' already exists. Use --force to overwrite." + kReset);
+  EXPECT_EQ(GetCapturedStderr(), errorLine("Output binary '" + out.string() +
+                                           "' already exists. Use --force to overwrite."));
 }
 
 TEST(GetFileSize, ReportsTheSizeOrZeroWithAnError) {
@@ -84,7 +76,7 @@ TEST(GetFileSize, ReportsTheSizeOrZeroWithAnError) {
   writeText(dir / "five", "12345");
   CaptureStdout();
   EXPECT_EQ(getFileSize(dir / "five"), 5U);
-  EXPECT_EQ(GetCapturedStdout(), kCyan + "Got file size 5" + kReset);
+  EXPECT_EQ(GetCapturedStdout(), infoLine("Got file size 5"));
 
   CaptureStderr();
   EXPECT_EQ(getFileSize(dir / "absent"), 0U);
@@ -100,7 +92,7 @@ TEST(ReadFile, ReadsFullChunksAndTheShortLastChunk) {
 
   CaptureStdout();
   const Bytes bytes = readFile(dir / "blob");
-  EXPECT_EQ(GetCapturedStdout(), kGreen + "Successfully read 10000 bytes from file" + kReset);
+  EXPECT_EQ(GetCapturedStdout(), successLine("Successfully read 10000 bytes from file"));
   EXPECT_EQ(std::string(bytes.begin(), bytes.end()), content);
 }
 
@@ -109,7 +101,7 @@ TEST(ReadFile, EmptyFileGivesNoBytes) {
   writeText(dir / "empty", "");
   CaptureStdout();
   EXPECT_TRUE(readFile(dir / "empty").empty());
-  EXPECT_EQ(GetCapturedStdout(), kGreen + "Successfully read 0 bytes from file" + kReset);
+  EXPECT_EQ(GetCapturedStdout(), successLine("Successfully read 0 bytes from file"));
 }
 
 TEST(ReadFile, UnopenablePathsFailWithThePath) {
@@ -119,7 +111,7 @@ TEST(ReadFile, UnopenablePathsFailWithThePath) {
     CaptureStderr();
     EXPECT_THAT([&] { readFile(path); },
                 ThrowsMessage<std::runtime_error>("Failed to open file: " + path.string()));
-    EXPECT_EQ(GetCapturedStderr(), kRed + "Failed to open file: " + path.string() + " " + kReset);
+    EXPECT_EQ(GetCapturedStderr(), errorLine("Failed to open file: " + path.string() + " "));
   }
 }
 
@@ -132,10 +124,10 @@ TEST(WriteFile, ReplacesTheTargetWholeAndKeepsItsMode) {
   CaptureStdout();
   writeFile(Bytes{'n', 'e', 'w'}, out);
   EXPECT_EQ(GetCapturedStdout(),
-            kGreen + "Successfully wrote data to location " + out.string() + kReset);
+            successLine("Successfully wrote data to location " + out.string()));
   EXPECT_EQ(readText(out), "new");
   EXPECT_EQ(fs::status(out).permissions(), fs::perms(0640));
-  EXPECT_THAT(entriesOf(dir.path()), ElementsAre("cal.bin"));
+  EXPECT_THAT(testing::entryNames(dir.path()), ElementsAre("cal.bin"));
 }
 
 TEST(WriteFile, ADirectoryAsTargetFailsToOpen) {
@@ -145,7 +137,7 @@ TEST(WriteFile, ADirectoryAsTargetFailsToOpen) {
       [&] { writeFile(Bytes{1}, dir.path()); },
       ThrowsMessage<std::runtime_error>("Failed to open file for writing: " + dir.path().string()));
   EXPECT_EQ(GetCapturedStderr(),
-            kRed + "Failed to open file for writing: " + dir.path().string() + kReset);
+            errorLine("Failed to open file for writing: " + dir.path().string()));
 }
 
 // Runs in a forked child: a file-size limit makes the write itself fail part
@@ -169,7 +161,7 @@ TEST(WriteFileDeathTest, AFailedWriteLeavesTheOldFileAndNoTemporaryFile) {
   writeText(out, "precious");
   EXPECT_EXIT(writeBeyondAFileSizeLimit(out), ::testing::ExitedWithCode(42), "");
   EXPECT_EQ(readText(out), "precious");
-  EXPECT_THAT(entriesOf(dir.path()), ElementsAre("cal.bin"));
+  EXPECT_THAT(testing::entryNames(dir.path()), ElementsAre("cal.bin"));
 }
 
 TEST(WriteJsonFile, WritesIndentedUnescapedTextWithoutFinalNewline) {
@@ -196,7 +188,7 @@ TEST(WriteJsonFile, InvalidUtf8FailsBeforeTouchingTheExistingFile) {
   json value = {{"serial", "\xff\xfe"}};
   EXPECT_THROW(writeJsonFile(value, out), json::type_error);
   EXPECT_EQ(readText(out), "old");
-  EXPECT_THAT(entriesOf(dir.path()), ElementsAre("out.json"));
+  EXPECT_THAT(testing::entryNames(dir.path()), ElementsAre("out.json"));
 }
 
 TEST(WriteJsonFile, ADirectoryAsTargetIsReportedNotIgnored) {

@@ -6,8 +6,14 @@
 #include <limits>
 #include <string>
 
+#include "tests/support/case_name.h"
+#include "tests/support/console.h"
+
 namespace ravelin {
 namespace {
+
+using testing::errorLine;
+using testing::warningLine;
 
 using ::testing::internal::CaptureStderr;
 using ::testing::internal::CaptureStdout;
@@ -43,7 +49,7 @@ INSTANTIATE_TEST_SUITE_P(
                       PrecisionCase{"SourceBeyondFloatRange", 1.0, 1e300, false},
                       PrecisionCase{"OverflowIsNoPrecisionLoss",
                                     std::numeric_limits<double>::infinity(), 1e300, false}),
-    [](const auto& testCase) { return std::string(testCase.param.name); });
+    testing::ByCaseName());
 
 struct VerdictCase {
   const char* name;
@@ -79,7 +85,7 @@ INSTANTIATE_TEST_SUITE_P(
         VerdictCase{"RemoveWithoutMarker", {{"op", "remove"}, {"path", "/serial"}}, false},
         VerdictCase{"OtherOperation", {{"op", "move"}, {"path", "/__note"}}, false},
         VerdictCase{"MissingMembers", json::object(), false}),
-    [](const auto& testCase) { return std::string(testCase.param.name); });
+    testing::ByCaseName());
 
 struct Report {
   std::string out;
@@ -91,13 +97,6 @@ Report report(const json& decoded, const json& source) {
   CaptureStderr();
   printDiffReport(decoded, source, json::diff(decoded, source));
   return {GetCapturedStdout(), GetCapturedStderr()};
-}
-
-std::string warningLine(const std::string& text) {
-  return "\x1b[33m[WARNING] " + text + "\x1b[0m\n";
-}
-std::string errorLine(const std::string& text) {
-  return "\x1b[31m[ERROR] " + text + "\x1b[0m\n";
 }
 
 TEST(PrintDiffReport, SameDigitsAfterRoundingGiveTheShortLine) {

@@ -41,4 +41,12 @@ std::string readText(const std::filesystem::path& path) {
   return std::string(bytes.begin(), bytes.end());
 }
 
+std::set<std::string> entryNames(const std::filesystem::path& directory) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(directory)) {
+    names.insert(entry.path().filename().string());
+  }
+  return names;
+}
+
 }  // namespace ravelin::testing

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <set>
 #include <string>
 
 #include "calibration/byte_io.h"
@@ -27,5 +28,8 @@ void writeBytes(const std::filesystem::path& path, const Bytes& bytes);
 void writeText(const std::filesystem::path& path, const std::string& text);
 Bytes readBytes(const std::filesystem::path& path);
 std::string readText(const std::filesystem::path& path);
+
+// The names in a directory, to show that no stray temporary file was left.
+std::set<std::string> entryNames(const std::filesystem::path& directory);
 
 }  // namespace ravelin::testing

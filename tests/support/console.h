@@ -38,6 +38,9 @@ Console captureConsole(Call&& call) {
 inline std::string errorLine(const std::string& text) {
   return "\x1b[31m[ERROR] " + text + "\x1b[0m\n";
 }
+inline std::string warningLine(const std::string& text) {
+  return "\x1b[33m[WARNING] " + text + "\x1b[0m\n";
+}
 inline std::string successLine(const std::string& text) {
   return "\x1b[32m[SUCCESS] " + text + "\x1b[0m\n";
 }
