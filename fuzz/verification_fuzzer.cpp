@@ -15,9 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzz::quietLogs();
   ByteCursor input(data, data + size);
   if (input.remaining() < sizeof(std::uint16_t)) return 0;
-  const std::size_t textLength =
-      std::min<std::size_t>(input.read<std::uint16_t>(), input.remaining());
-  const ByteCursor text = input.take(textLength);
+  const std::size_t declaredLength = input.read<std::uint16_t>();
+  const ByteCursor text = input.take(std::min(declaredLength, input.remaining()));
   const Bytes blob(input.position(), input.end());
 
   const auto source =

@@ -41,8 +41,8 @@ run_target() {
 }
 
 summarise() {
-  local target=$1 status=$2 log="$out/logs/$target.log"
-  local last runs
+  local target=$1 status=$2
+  local log="$out/logs/$target.log" last runs
   last=$(grep -E '^#[0-9]+' "$log" | tail -n 1 | grep -oE 'cov: [0-9]+ ft: [0-9]+' || true)
   runs=$(grep -oE 'number_of_executed_units: [0-9]+' "$log" | grep -oE '[0-9]+$' || true)
   if [ "$status" -eq 0 ]; then
