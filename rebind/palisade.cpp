@@ -1,15 +1,16 @@
 #include "rebind/palisade.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <tuple>
 
 namespace palisade {
 
@@ -18,6 +19,17 @@ namespace {
 constexpr std::size_t kReadLimit = 255;
 constexpr timespec kPollInterval{2, 0};
 constexpr useconds_t kUnbindToBindPauseMicroseconds = 200000;
+
+// Stops (systemctl, a shutdown, a terminal) and a broken standard error: none
+// of them may end the program between the unbind and the bind.
+constexpr std::array kSignalsHeldDuringRebind{SIGTERM, SIGINT, SIGHUP, SIGPIPE};
+
+// Without blocking: a FIFO or a device with nothing to say fails at once
+// instead of stalling the program; sysfs and regular files ignore the flag.
+// Without a controlling terminal: a service has none and must not gain one.
+constexpr int kOpenFlags = O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+
+constexpr const char* kFifoReason = "Is a FIFO, not a state file";
 
 // Returns the variable's value, or null after reporting it when unset or empty.
 const char* requireVariable(const char* name) {
@@ -31,16 +43,52 @@ bool isStrippedBlank(char character) {
   return character == ' ' || character == '\t' || character == '\n' || character == '\r';
 }
 
-void reportFailedRead(const char* path, int error) {
-  std::fprintf(stderr, "failed to read %s: %s\n", path, std::strerror(error));
+void reportFailedRead(const char* path, const char* reason) {
+  std::fprintf(stderr, "failed to read %s: %s\n", path, reason);
 }
 
-// Writes the driver name to one of its sysfs files, reporting a file that cannot be opened.
-void writeDriverName(const char* path, const char* driverName) {
-  if (writeString(path, driverName) == -1) {
-    std::fprintf(stderr, "failed to write %s: %s\n", path, std::strerror(errno));
-  }
+// Reads the state text into the buffer, terminated after the bytes read.
+// Returns why it could not, or null.
+const char* readStateText(int fd, std::array<char, kReadLimit + 1>& buffer) {
+  struct stat status {};
+  if (::fstat(fd, &status) != 0) return std::strerror(errno);
+  // A FIFO is a misconfigured path, not a state: reading one would take its
+  // writer's data, or see an empty text while there is no writer.
+  if (S_ISFIFO(status.st_mode)) return kFifoReason;
+  const ssize_t count = ::read(fd, buffer.data(), kReadLimit);
+  if (count < 0) return std::strerror(errno);
+  buffer[static_cast<std::size_t>(count)] = '\0';
+  return nullptr;
 }
+
+std::string shortWriteReason(ssize_t written, std::size_t wanted) {
+  return "Only " + std::to_string(written) + " of " + std::to_string(wanted) + " bytes written";
+}
+
+// Writes the driver name to one of its sysfs files; true when it went through.
+bool writeDriverName(const char* path, const char* driverName) {
+  const std::optional<std::string> failure = writeString(path, driverName);
+  if (failure) std::fprintf(stderr, "failed to write %s: %s\n", path, failure->c_str());
+  return !failure;
+}
+
+// Holds the rebind's signals back while it lives; restoring the previous mask
+// lets a pending one take its default action.
+class SignalsHeldBack {
+ public:
+  SignalsHeldBack() {
+    sigset_t held;
+    sigemptyset(&held);
+    for (const int signal : kSignalsHeldDuringRebind) sigaddset(&held, signal);
+    ::sigprocmask(SIG_BLOCK, &held, &previous_);
+  }
+  ~SignalsHeldBack() { ::sigprocmask(SIG_SETMASK, &previous_, nullptr); }
+  SignalsHeldBack(const SignalsHeldBack&) = delete;
+  SignalsHeldBack& operator=(const SignalsHeldBack&) = delete;
+
+ private:
+  sigset_t previous_{};
+};
 
 void sleepPollInterval() {
   // An interrupted sleep is not resumed: the next poll simply comes early.
@@ -74,50 +122,56 @@ bool isCoreDeinit(std::string_view stateText) {
 }
 
 bool pollCoreState(const char* coreStatePath) {
-  const int fd = ::open(coreStatePath, O_RDONLY | O_CLOEXEC);
+  const int fd = ::open(coreStatePath, O_RDONLY | kOpenFlags);
   if (fd < 0) {
-    reportFailedRead(coreStatePath, errno);
+    reportFailedRead(coreStatePath, std::strerror(errno));
     return false;
   }
   std::array<char, kReadLimit + 1> buffer{};
-  const ssize_t count = ::read(fd, buffer.data(), kReadLimit);
-  const int readError = errno;
+  const char* failure = readStateText(fd, buffer);
   ::close(fd);
-  if (count < 0) {
-    reportFailedRead(coreStatePath, readError);
+  if (failure != nullptr) {
+    reportFailedRead(coreStatePath, failure);
     return false;
   }
   // The state is text: like any C string it ends at the first NUL byte.
-  buffer[static_cast<std::size_t>(count)] = '\0';
   return isCoreDeinit(buffer.data());
 }
 
-int writeString(const char* path, std::string_view text) {
-  const int fd = ::open(path, O_WRONLY | O_CLOEXEC);
-  if (fd < 0) return -1;
-  // sysfs takes the whole name in one write or rejects it; the driver's own
-  // state, not this result, tells whether the rebind worked.
-  std::ignore = ::write(fd, text.data(), text.size());
-  ::close(fd);
-  return 0;
+std::optional<std::string> writeString(const char* path, std::string_view text) {
+  const int fd = ::open(path, O_WRONLY | kOpenFlags);
+  if (fd < 0) return std::strerror(errno);
+  // One write, never resumed: sysfs takes each write as a store of its own, so
+  // the rest of a short write would arrive as another name.
+  const ssize_t written = ::write(fd, text.data(), text.size());
+  const int writeError = errno;
+  // Some file systems report a failed write only when the file is closed.
+  const int closeError = ::close(fd) == 0 ? 0 : errno;
+  if (written < 0) return std::strerror(writeError);
+  if (static_cast<std::size_t>(written) < text.size())
+    return shortWriteReason(written, text.size());
+  if (closeError != 0) return std::strerror(closeError);
+  return std::nullopt;
 }
 
-void rebindDriver(const WatchdogSettings& settings) {
+bool rebindDriver(const WatchdogSettings& settings) {
   std::fprintf(stderr, "%s matched CORE_DEINIT, rebinding %s\n", settings.coreStatePath,
                settings.driverName);
-  // A failed unbind still gets the pause and the bind: the driver may have been
-  // detached already, and binding it is what brings the device back.
-  writeDriverName(settings.unbindPath, settings.driverName);
+  // From the unbind on, only the bind brings the device back: a stop waits for
+  // it, and a failed unbind still gets the pause and the bind (the driver may
+  // have been detached already).
+  const SignalsHeldBack heldBack;
+  const bool unbound = writeDriverName(settings.unbindPath, settings.driverName);
   ::usleep(kUnbindToBindPauseMicroseconds);
-  writeDriverName(settings.bindPath, settings.driverName);
+  const bool bound = writeDriverName(settings.bindPath, settings.driverName);
+  return unbound && bound;
 }
 
 int runWatchdog() {
   const std::optional<WatchdogSettings> settings = readSettingsFromEnvironment();
   if (!settings) return kExitMissingVariable;
   while (!pollCoreState(settings->coreStatePath)) sleepPollInterval();
-  rebindDriver(*settings);
-  return kExitDone;
+  return rebindDriver(*settings) ? kExitDone : kExitRebindFailed;
 }
 
 }  // namespace palisade

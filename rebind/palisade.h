@@ -5,11 +5,13 @@
 // Plain POSIX on purpose: it runs early on the device and links nothing else.
 
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace palisade {
 
 inline constexpr int kExitDone = 0;
+inline constexpr int kExitRebindFailed = 1;
 inline constexpr int kExitMissingVariable = 2;
 
 inline constexpr std::string_view kCoreDeinitWord = "CORE_DEINIT";
@@ -33,18 +35,24 @@ std::string_view stripTrailingBlanks(std::string_view text);
 bool isCoreDeinit(std::string_view stateText);
 
 // One poll of the state file: true when it reads "CORE_DEINIT". A file that
-// cannot be opened or read is reported on standard error and counts as no match.
+// cannot be opened or read, or is a FIFO, is reported on standard error and
+// counts as no match. Never waits for a writer or for data.
 bool pollCoreState(const char* coreStatePath);
 
 // Writes the text, without terminator or newline, to an existing file (no
-// create, no truncate). Returns -1 with errno from open when the file cannot be
-// opened, else 0; a short or failed write is not detected.
-int writeString(const char* path, std::string_view text);
+// create, no truncate) in one write. Returns why it failed (the text of errno,
+// or how many bytes a short write took), or nothing when every byte went
+// through. Never waits for a reader.
+std::optional<std::string> writeString(const char* path, std::string_view text);
 
-// Unbinds the driver, pauses, binds it again; failures are reported and skipped.
-void rebindDriver(const WatchdogSettings& settings);
+// Unbinds the driver, pauses, binds it again; a failure is reported and the
+// sequence goes on. SIGTERM, SIGINT, SIGHUP and SIGPIPE are held back from the
+// unbind until the bind is written, then take effect. True when both writes
+// went through.
+bool rebindDriver(const WatchdogSettings& settings);
 
-// The whole program: returns its exit code.
+// The whole program: returns its exit code (a signal held back during the
+// rebind ends it first).
 int runWatchdog();
 
 }  // namespace palisade

@@ -10,8 +10,10 @@
 #   scripts/install-deps.sh all        everything above
 set -euo pipefail
 
+# systemd brings systemd-analyze, which checks palisade's unit. Installing it
+# starts no service: its scripts call systemctl only under a running systemd.
 base=(build-essential cmake ninja-build pkg-config g++ clang clang-format
-      nlohmann-json3-dev libgtest-dev libgmock-dev dpkg-dev groff-base)
+      nlohmann-json3-dev libgtest-dev libgmock-dev dpkg-dev groff-base systemd)
 cross=(g++-aarch64-linux-gnu g++-s390x-linux-gnu qemu-user googletest)
 fuzz=(clang libclang-rt-14-dev)
 bench=(libbenchmark-dev zlib1g-dev hyperfine jq)

@@ -1,13 +1,12 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <sys/stat.h>
-#include <unistd.h>
+#include <sys/wait.h>
 
-#include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <future>
+#include <optional>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -52,8 +51,8 @@ std::string failedReadLine(const fs::path& path, const std::string& reason) {
   return "failed to read " + path.string() + ": " + reason + "\n";
 }
 
-std::string failedWriteLine(const fs::path& path) {
-  return "failed to write " + path.string() + ": No such file or directory\n";
+std::string failedWriteLine(const fs::path& path, const std::string& reason) {
+  return "failed to write " + path.string() + ": " + reason + "\n";
 }
 
 // A driver's state, bind and unbind files in a fresh directory; the sysfs
@@ -151,9 +150,28 @@ INSTANTIATE_TEST_SUITE_P(States, NonMatchingStateTest,
                                                      paddedToReadLimit("").substr(0, 254) + "X\n"}),
                          caseName<StateCase>);
 
+// Ways a driver file can be misconfigured; each may also change the path.
+void removeFile(fs::path& path) {
+  fs::remove(path);
+}
+
+void replaceWithDirectory(fs::path& path) {
+  fs::remove(path);
+  fs::create_directory(path);
+}
+
+void replaceWithFifo(fs::path& path) {
+  fs::remove(path);
+  ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+}
+
+void replaceWithDeviceFull(fs::path& path) {
+  path = "/dev/full";
+}
+
 struct UnreadableCase {
   const char* name;
-  bool isDirectory;
+  void (*breakState)(fs::path& path);
   const char* reason;
 };
 
@@ -161,68 +179,52 @@ class UnreadableStateTest : public ::testing::TestWithParam<UnreadableCase> {};
 
 TEST_P(UnreadableStateTest, ReportsEveryPollAndKeepsPolling) {
   const DriverFiles files;
-  if (GetParam().isDirectory) fs::create_directory(files.state());
+  fs::path state = files.state();
+  GetParam().breakState(state);
   const ProcessResult result = files.run(kPastSecondPoll);
   EXPECT_TRUE(result.timedOut);
-  const std::string line = failedReadLine(files.state(), GetParam().reason);
+  const std::string line = failedReadLine(state, GetParam().reason);
   EXPECT_EQ(result.err, line + line);
   files.expectUntouched();
 }
 
-INSTANTIATE_TEST_SUITE_P(States, UnreadableStateTest,
-                         ::testing::Values(UnreadableCase{"Missing", false,
-                                                          "No such file or directory"},
-                                           UnreadableCase{"Directory", true, "Is a directory"}),
-                         caseName<UnreadableCase>);
+INSTANTIATE_TEST_SUITE_P(
+    States, UnreadableStateTest,
+    ::testing::Values(UnreadableCase{"Missing", removeFile, "No such file or directory"},
+                      UnreadableCase{"Directory", replaceWithDirectory, "Is a directory"},
+                      // No writer ever comes: the poll must neither wait nor see an empty state.
+                      UnreadableCase{"Fifo", replaceWithFifo, "Is a FIFO, not a state file"}),
+    caseName<UnreadableCase>);
 
-TEST(PalisadeProgram, RebindsWhenTheStateFileAppearsAfterAFailedPoll) {
+struct StateChangeCase {
+  const char* name;
+  std::optional<std::string> firstState;  // none: the file is missing
+};
+
+class StateChangeTest : public ::testing::TestWithParam<StateChangeCase> {};
+
+TEST_P(StateChangeTest, RebindsAtThePollAfterTheStateBecomesCoreDeinit) {
   const DriverFiles files;
-  auto creator = std::async(std::launch::async, [&files] {
+  if (GetParam().firstState) writeText(files.state(), *GetParam().firstState);
+  auto core = std::async(std::launch::async, [&files] {
     std::this_thread::sleep_for(1s);  // between the first and the second poll
     const fs::path draft = files.state().string() + ".draft";
     writeText(draft, "CORE_DEINIT\n");
     fs::rename(draft, files.state());
   });
   const ProcessResult result = files.run(kSeveralIntervals);
-  creator.get();
+  core.get();
   files.expectRebound(result);
-  EXPECT_EQ(result.err,
-            failedReadLine(files.state(), "No such file or directory") + files.matchedLine());
+  const std::string firstPollLines =
+      GetParam().firstState ? "" : failedReadLine(files.state(), "No such file or directory");
+  EXPECT_EQ(result.err, firstPollLines + files.matchedLine());
 }
 
-// Plays the driver core behind a FIFO: waits for the next poll to open it, hands
-// over the text and returns once the poll has closed its end.
-bool serveOnePoll(const fs::path& fifo, const std::string& text,
-                  std::chrono::steady_clock::time_point deadline) {
-  int fd = -1;
-  while ((fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC)) < 0) {
-    if (errno != ENXIO || std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(5ms);
-  }
-  const bool written = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-  pollfd readerGone{fd, 0, 0};  // POLLERR once no reader is left
-  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-      deadline - std::chrono::steady_clock::now());
-  const bool closed =
-      ::poll(&readerGone, 1,
-             static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0))) == 1;
-  ::close(fd);
-  return written && closed;
-}
-
-TEST(PalisadeProgram, RebindsWhenTheStateChangesToCoreDeinitBetweenPolls) {
-  const DriverFiles files;
-  ASSERT_EQ(::mkfifo(files.state().c_str(), 0600), 0);
-  auto core = std::async(std::launch::async, [&files] {
-    const auto deadline = std::chrono::steady_clock::now() + kSeveralIntervals;
-    return serveOnePoll(files.state(), "CORE_RUNNING\n", deadline) &&
-           serveOnePoll(files.state(), "CORE_DEINIT\n", deadline);
-  });
-  const ProcessResult result = files.run(kSeveralIntervals);
-  EXPECT_TRUE(core.get());
-  files.expectRebound(result);
-  EXPECT_EQ(result.err, files.matchedLine());
-}
+INSTANTIATE_TEST_SUITE_P(
+    States, StateChangeTest,
+    ::testing::Values(StateChangeCase{"FileAppearsAfterAFailedPoll", std::nullopt},
+                      StateChangeCase{"RunningBecomesDeinit", "CORE_RUNNING\n"}),
+    caseName<StateChangeCase>);
 
 TEST(PalisadeProgram, WritesTheBareNameOverExistingContentUnbindFirst) {
   const DriverFiles files;
@@ -239,31 +241,80 @@ TEST(PalisadeProgram, WritesTheBareNameOverExistingContentUnbindFirst) {
   EXPECT_GE(fs::last_write_time(files.bind()) - fs::last_write_time(files.unbind()), 180ms);
 }
 
-struct MissingTargetCase {
+enum class Target : std::size_t { kBind = 2, kUnbind = 3 };  // index of its variable
+
+struct FailedWriteCase {
   const char* name;
-  fs::path (DriverFiles::*missing)() const;
-  fs::path (DriverFiles::*written)() const;
+  Target failing;
+  void (*breakTarget)(fs::path& path);
+  const char* reason;
 };
 
-class MissingTargetTest : public ::testing::TestWithParam<MissingTargetCase> {};
+class FailedWriteTest : public ::testing::TestWithParam<FailedWriteCase> {};
 
-TEST_P(MissingTargetTest, ReportsItWritesTheOtherAndExitsZero) {
+TEST_P(FailedWriteTest, ReportsItWritesTheOtherAndExitsOne) {
   const DriverFiles files;
-  const fs::path missing = (files.*GetParam().missing)();
-  fs::remove(missing);
   writeText(files.state(), "CORE_DEINIT\n");
-  const ProcessResult result = files.run(kWithinFirstInterval);
-  EXPECT_EQ(result.exitCode, 0);
-  EXPECT_EQ(result.err, files.matchedLine() + failedWriteLine(missing));
-  EXPECT_EQ(readText((files.*GetParam().written)()), kDriverName);
-  EXPECT_FALSE(fs::exists(missing));
+  const bool bindFails = GetParam().failing == Target::kBind;
+  fs::path failing = bindFails ? files.bind() : files.unbind();
+  GetParam().breakTarget(failing);
+  const bool existed = fs::exists(failing);
+  std::vector<std::string> environment = files.environment();
+  const auto index = static_cast<std::size_t>(GetParam().failing);
+  environment[index] = std::string(kVariables[index]) + "=" + failing.string();
+  const ProcessResult result = runPalisade(environment, kWithinFirstInterval);
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.err, files.matchedLine() + failedWriteLine(failing, GetParam().reason));
+  EXPECT_EQ(readText(bindFails ? files.unbind() : files.bind()), kDriverName);
+  EXPECT_EQ(fs::exists(failing), existed);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Targets, MissingTargetTest,
-    ::testing::Values(MissingTargetCase{"BindFile", &DriverFiles::bind, &DriverFiles::unbind},
-                      MissingTargetCase{"UnbindFile", &DriverFiles::unbind, &DriverFiles::bind}),
-    caseName<MissingTargetCase>);
+    Targets, FailedWriteTest,
+    ::testing::Values(
+        FailedWriteCase{"BindMissing", Target::kBind, removeFile, "No such file or directory"},
+        FailedWriteCase{"UnbindMissing", Target::kUnbind, removeFile, "No such file or directory"},
+        FailedWriteCase{"BindWriteFails", Target::kBind, replaceWithDeviceFull,
+                        "No space left on device"},
+        // Without a reader, waiting for one would hang the rebind half done.
+        FailedWriteCase{"BindFifoWithoutReader", Target::kBind, replaceWithFifo,
+                        "No such device or address"}),
+    caseName<FailedWriteCase>);
+
+bool waitUntilNotEmpty(const fs::path& path, std::chrono::steady_clock::time_point deadline) {
+  std::error_code error;
+  while (fs::file_size(path, error) == 0 || error) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(1ms);
+  }
+  return true;
+}
+
+struct SignalCase {
+  const char* name;
+  int signal;
+};
+
+class HeldSignalTest : public ::testing::TestWithParam<SignalCase> {};
+
+TEST_P(HeldSignalTest, SentDuringThePauseItEndsTheProgramOnlyAfterTheBind) {
+  const DriverFiles files;
+  writeText(files.state(), "CORE_DEINIT\n");
+  const pid_t pid = ravelin::testing::startProcess({PALISADE_EXE}, files.environment());
+  ASSERT_GT(pid, 0);
+  const bool unbound =
+      waitUntilNotEmpty(files.unbind(), std::chrono::steady_clock::now() + kWithinFirstInterval);
+  if (unbound) ::kill(pid, GetParam().signal);  // the bind is 200 ms away
+  const int status = ravelin::testing::waitForProcess(pid, kWithinFirstInterval);
+  ASSERT_TRUE(unbound);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == GetParam().signal) << "status " << status;
+  EXPECT_EQ(readText(files.bind()), kDriverName);
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, HeldSignalTest,
+                         ::testing::Values(SignalCase{"Term", SIGTERM}, SignalCase{"Int", SIGINT},
+                                           SignalCase{"Hup", SIGHUP}, SignalCase{"Pipe", SIGPIPE}),
+                         caseName<SignalCase>);
 
 std::string notSetLine(const std::string& variable) {
   return "palisade: environment variable " + variable + " is not set\n";

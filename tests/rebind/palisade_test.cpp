@@ -1,11 +1,14 @@
 #include "rebind/palisade.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "tests/rebind/case_names.h"
+#include "tests/support/temp_dir.h"
 
 namespace palisade {
 namespace {
@@ -62,6 +65,21 @@ INSTANTIATE_TEST_SUITE_P(Texts, IsCoreDeinitTest,
                                            StateCase{"SecondLine", "CORE_DEINIT\nCORE_INIT\n",
                                                      false}),
                          caseName<StateCase>);
+
+// A file size limit cuts the write short, as a nearly full file system would.
+TEST(WriteString, ReportsAShortWriteWithTheBytesItTook) {
+  const ravelin::testing::TempDir dir;
+  const std::filesystem::path path = dir / "bind";
+  ravelin::testing::writeText(path, "");
+  rlimit previous{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &previous), 0);
+  const rlimit fiveBytes{5, previous.rlim_max};
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &fiveBytes), 0);
+  const std::optional<std::string> failure = writeString(path.c_str(), "vane-core.0");
+  ::setrlimit(RLIMIT_FSIZE, &previous);
+  EXPECT_EQ(failure, "Only 5 of 11 bytes written");
+  EXPECT_EQ(ravelin::testing::readText(path), "vane-");
+}
 
 }  // namespace
 }  // namespace palisade

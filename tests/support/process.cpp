@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 extern char** environ;
 
@@ -118,6 +119,32 @@ ProcessResult runProcess(std::vector<std::string> argv, const ProcessOptions& op
   if (err.read >= 0) ::close(err.read);
   if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
   return result;
+}
+
+pid_t startProcess(std::vector<std::string> argv, std::vector<std::string> environment) {
+  std::vector<std::string> command = emulatorPrefix();
+  command.insert(command.end(), argv.begin(), argv.end());
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  for (const int fd : {0, 1, 2}) {
+    posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", O_RDWR, 0);
+  }
+  std::vector<char*> args = pointers(command);
+  std::vector<char*> env = pointers(environment);
+  pid_t pid = -1;
+  const int spawned = ::posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), env.data());
+  posix_spawn_file_actions_destroy(&actions);
+  return spawned == 0 ? pid : -1;
+}
+
+int waitForProcess(pid_t pid, std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  int status = 0;
+  while (::waitpid(pid, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) ::kill(pid, SIGKILL);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return status;
 }
 
 ProcessResult runRavelin(const std::vector<std::string>& arguments, const ProcessOptions& options) {

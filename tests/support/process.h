@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <chrono>
 #include <filesystem>
 #include <optional>
@@ -26,6 +28,14 @@ struct ProcessResult {
 // Runs a program with its standard input on /dev/null, capturing both output
 // streams. In a cross build the program runs under the build's emulator.
 ProcessResult runProcess(std::vector<std::string> argv, const ProcessOptions& options = {});
+
+// Starts a program in the background with its standard streams on /dev/null
+// (under the build's emulator in a cross build). Returns its process id, or -1.
+pid_t startProcess(std::vector<std::string> argv, std::vector<std::string> environment);
+
+// Waits for a started process to end, killing it (SIGKILL) once the timeout
+// has passed. Returns its wait status.
+int waitForProcess(pid_t pid, std::chrono::milliseconds timeout);
 
 // Runs the built ravelin with the given arguments.
 ProcessResult runRavelin(const std::vector<std::string>& arguments,
