@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "calibration/container.h"
+#include "wire/container.h"
 
 namespace ravelin {
 

@@ -9,7 +9,7 @@
 #include <nlohmann/json.hpp>
 #include <string_view>
 
-#include "calibration/byte_io.h"
+#include "wire/byte_io.h"
 
 namespace ravelin {
 

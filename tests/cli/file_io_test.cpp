@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/log.h"
+#include "console/log.h"
 #include "tests/support/console.h"
 #include "tests/support/temp_dir.h"
 

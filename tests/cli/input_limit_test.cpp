@@ -13,7 +13,7 @@
 
 #include "cli/command_line.h"
 #include "cli/file_io.h"
-#include "cli/log.h"
+#include "console/log.h"
 #include "tests/support/process.h"
 #include "tests/support/temp_dir.h"
 

@@ -7,10 +7,10 @@
 #include <stdexcept>
 #include <string>
 
-#include "calibration/container.h"
-#include "cli/log.h"
+#include "console/log.h"
 #include "device_config/device_config.h"
 #include "tests/device_config/documents.h"
+#include "wire/container.h"
 
 namespace ravelin {
 namespace {

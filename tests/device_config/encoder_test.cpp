@@ -9,10 +9,10 @@
 #include <ostream>
 #include <string>
 
-#include "calibration/container.h"
 #include "cli/file_io.h"
 #include "device_config/device_config.h"
 #include "tests/device_config/documents.h"
+#include "wire/container.h"
 
 namespace ravelin {
 namespace {

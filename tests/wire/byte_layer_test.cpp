@@ -8,8 +8,8 @@
 #include <string>
 
 #include "calibration/compact.h"
-#include "calibration/container.h"
 #include "tests/support/console.h"
+#include "wire/container.h"
 
 namespace ravelin {
 namespace {

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "calibration/container.h"
 #include "tests/support/case_name.h"
+#include "wire/container.h"
 
 namespace ravelin {
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "calibration/byte_io.h"
+#include "wire/byte_io.h"
 
 namespace ravelin {
 
