@@ -5,7 +5,6 @@
 
 #include "calibration/block_codecs.h"
 #include "calibration/block_walk.h"
-#include "cli/file_io.h"
 #include "console/log.h"
 
 namespace ravelin {

@@ -255,11 +255,5 @@ TEST(RoundJsonFloats, LeavesIntegersAndOtherKindsAloneAndRecurses) {
   EXPECT_EQ(value["nested"]["list"], json({0.123456789, "text", true, nullptr}));
 }
 
-TEST(PrintableCount, GivesTheLowThirtyTwoBitsAsSigned) {
-  EXPECT_EQ(printableCount(10000), 10000);
-  EXPECT_EQ(printableCount(3000000000ULL), -1294967296);
-  EXPECT_EQ(printableCount((1ULL << 32) + 5), 5);
-}
-
 }  // namespace
 }  // namespace ravelin

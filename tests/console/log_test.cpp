@@ -83,5 +83,11 @@ TEST_F(LogTest, RoutingToStderrMovesTheOtherLevelsOffStandardOutput) {
   EXPECT_EQ(captured.err, "\x1b[36m[INFO] i\x1b[0m\n\x1b[31m[ERROR] e\x1b[0m\n");
 }
 
+TEST(PrintableCount, GivesTheLowThirtyTwoBitsAsSigned) {
+  EXPECT_EQ(printableCount(10000), 10000);
+  EXPECT_EQ(printableCount(3000000000ULL), -1294967296);
+  EXPECT_EQ(printableCount((1ULL << 32) + 5), 5);
+}
+
 }  // namespace
 }  // namespace ravelin
