@@ -17,6 +17,7 @@ namespace {
 
 using testing::errorLine;
 using ::testing::HasSubstr;
+using testing::PrintTo;
 using testing::ProcessOptions;
 using testing::runRavelin;
 using testing::TempDir;

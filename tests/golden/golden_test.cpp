@@ -14,6 +14,7 @@
 namespace ravelin {
 namespace {
 
+using testing::PrintTo;
 using testing::readBytes;
 using testing::readText;
 
