@@ -1,8 +1,8 @@
 #pragma once
 
 // The calibration blob's vocabulary: block identifiers, the TLV frame, the
-// fixed-layout payload records, the enumeration name tables shared by encoder and decoder,
-// and the interface of the per-block decoders.
+// fixed-layout payload records, the enumeration name tables shared by encoder
+// and decoder, and the interface of the per-block decoders.
 
 #include <array>
 #include <cstddef>
