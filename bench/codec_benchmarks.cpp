@@ -17,14 +17,14 @@
 
 #include "bench/ratio_reporter.h"
 #include "bench/synthetic_calibration.h"
-#include "calibration/container.h"
 #include "calibration/decoder.h"
 #include "calibration/encoder.h"
 #include "cli/blob_dispatch.h"
 #include "cli/commands.h"
 #include "cli/file_io.h"
-#include "cli/log.h"
+#include "console/log.h"
 #include "device_config/device_config.h"
+#include "wire/container.h"
 
 namespace ravelin::bench {
 namespace {

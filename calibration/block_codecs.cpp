@@ -9,7 +9,7 @@
 #include "calibration/block_walk.h"
 #include "calibration/record_json.h"
 #include "calibration/strings_optionals.h"
-#include "cli/log.h"
+#include "console/log.h"
 
 namespace ravelin {
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <stdexcept>
 
-#include "cli/log.h"
+#include "console/log.h"
 
 namespace ravelin {
 

@@ -1,10 +1,11 @@
 #pragma once
 
-// The calibration blob's vocabulary: block identifiers, the fixed-layout
-// payload records, the enumeration name tables shared by encoder and decoder,
-// and the interface of the per-block decoders.
+// The calibration blob's vocabulary: block identifiers, the TLV frame, the
+// fixed-layout payload records, the enumeration name tables shared by encoder
+// and decoder, and the interface of the per-block decoders.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -12,7 +13,8 @@
 #include <string_view>
 #include <vector>
 
-#include "calibration/container.h"
+#include "wire/cad_pose.h"
+#include "wire/container.h"
 
 namespace ravelin {
 
@@ -37,9 +39,22 @@ enum class BlockId : std::uint16_t {
   END = 0xFFFF,
 };
 
-enum class CamModel : std::int8_t { UNKNOWN = -1, KB = 0, KB_SPLINE = 1 };
+// Frames every block, top-level or nested: the payload of `size` bytes follows it.
+struct TLV {
+  static constexpr std::size_t kWireSize = 8;
+  static constexpr std::string_view kTypeName = "3TLV";
 
-using Vec3 = std::array<float, 3>;
+  std::uint16_t id = 0;
+  std::uint16_t reserved = 0;  // written as zero, ignored when read
+  std::uint32_t size = 0;
+
+  template <typename Self, typename Visit>
+  static void forEachField(Self& t, Visit&& visit) {
+    visit(t.id, t.reserved, t.size);
+  }
+};
+
+enum class CamModel : std::int8_t { UNKNOWN = -1, KB = 0, KB_SPLINE = 1 };
 
 struct CameraBlockPayload {
   static constexpr std::size_t kWireSize = 4;
@@ -63,20 +78,6 @@ struct ExtrinsicsMat {
   template <typename Self, typename Visit>
   static void forEachField(Self& r, Visit&& visit) {
     visit(r.values);
-  }
-};
-
-struct CadPose {
-  static constexpr std::size_t kWireSize = 36;
-  static constexpr std::string_view kTypeName = "7CadPose";
-
-  Vec3 plus_x{};
-  Vec3 plus_z{};
-  Vec3 position{};
-
-  template <typename Self, typename Visit>
-  static void forEachField(Self& r, Visit&& visit) {
-    visit(r.plus_x, r.plus_z, r.position);
   }
 };
 

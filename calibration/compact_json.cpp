@@ -1,7 +1,7 @@
 #include <string>
 
 #include "calibration/encoder.h"
-#include "cli/log.h"
+#include "console/log.h"
 
 namespace ravelin {
 

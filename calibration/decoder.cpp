@@ -5,8 +5,7 @@
 
 #include "calibration/block_codecs.h"
 #include "calibration/block_walk.h"
-#include "cli/file_io.h"
-#include "cli/log.h"
+#include "console/log.h"
 
 namespace ravelin {
 

@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "calibration/json_values.h"
-#include "cli/log.h"
+#include "console/log.h"
 
 namespace ravelin {
 

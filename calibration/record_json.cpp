@@ -1,6 +1,6 @@
 #include "calibration/record_json.h"
 
-#include "cli/log.h"
+#include "console/log.h"
 
 namespace ravelin {
 

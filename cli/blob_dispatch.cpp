@@ -2,9 +2,9 @@
 
 #include <stdexcept>
 
-#include "calibration/container.h"
 #include "calibration/decoder.h"
 #include "device_config/device_config.h"
+#include "wire/container.h"
 
 namespace ravelin {
 

@@ -6,7 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 
-#include "calibration/byte_io.h"
+#include "wire/byte_io.h"
 
 namespace ravelin {
 

@@ -7,7 +7,7 @@
 
 #include "cli/commands.h"
 #include "cli/file_io.h"
-#include "cli/log.h"
+#include "console/log.h"
 
 namespace ravelin {
 

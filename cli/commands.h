@@ -4,10 +4,9 @@
 // Each throws a std::exception on failure; the dispatcher reports it.
 
 #include <filesystem>
-
 #include <nlohmann/json.hpp>
 
-#include "calibration/byte_io.h"
+#include "wire/byte_io.h"
 
 namespace ravelin {
 

@@ -5,7 +5,7 @@
 #include "cli/blob_dispatch.h"
 #include "cli/commands.h"
 #include "cli/file_io.h"
-#include "cli/log.h"
+#include "console/log.h"
 
 namespace ravelin {
 

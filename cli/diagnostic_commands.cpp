@@ -5,7 +5,7 @@
 #include "calibration/encoder.h"
 #include "cli/commands.h"
 #include "cli/file_io.h"
-#include "cli/log.h"
+#include "console/log.h"
 
 namespace ravelin {
 

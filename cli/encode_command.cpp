@@ -3,7 +3,7 @@
 #include "calibration/encoder.h"
 #include "cli/commands.h"
 #include "cli/file_io.h"
-#include "cli/log.h"
+#include "console/log.h"
 #include "device_config/device_config.h"
 
 namespace ravelin {

@@ -13,7 +13,7 @@
 #include <system_error>
 #include <utility>
 
-#include "cli/log.h"
+#include "console/log.h"
 
 namespace ravelin {
 

@@ -9,7 +9,7 @@
 #include <nlohmann/json.hpp>
 #include <string_view>
 
-#include "calibration/byte_io.h"
+#include "wire/byte_io.h"
 
 namespace ravelin {
 
@@ -43,10 +43,5 @@ std::string renderJsonDocument(json& value);
 
 // Rounds every floating-point number to 9 significant digits, in place.
 void roundJsonFloats(json& value);
-
-// printf's "%d" wants an int: the low 32 bits of a count, as a signed number.
-inline int printableCount(std::uintmax_t count) {
-  return static_cast<int>(static_cast<std::int32_t>(static_cast<std::uint32_t>(count)));
-}
 
 }  // namespace ravelin

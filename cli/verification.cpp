@@ -5,8 +5,8 @@
 #include <sstream>
 #include <string>
 
-#include "calibration/byte_io.h"
-#include "cli/log.h"
+#include "console/log.h"
+#include "wire/byte_io.h"
 
 namespace ravelin {
 

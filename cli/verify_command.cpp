@@ -6,8 +6,8 @@
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/file_io.h"
-#include "cli/log.h"
 #include "cli/verification.h"
+#include "console/log.h"
 #include "device_config/device_config.h"
 
 namespace ravelin {

@@ -3,10 +3,10 @@
 #include <stdexcept>
 #include <string>
 
-#include "calibration/container.h"
-#include "cli/log.h"
+#include "console/log.h"
 #include "device_config/device_config.h"
 #include "device_config/format.h"
+#include "wire/container.h"
 
 namespace ravelin {
 

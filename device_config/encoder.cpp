@@ -5,9 +5,9 @@
 #include <stdexcept>
 #include <type_traits>
 
-#include "calibration/container.h"
 #include "device_config/device_config.h"
 #include "device_config/json_schema.h"
+#include "wire/container.h"
 
 namespace ravelin {
 

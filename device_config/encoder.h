@@ -4,8 +4,8 @@
 
 #include <string_view>
 
-#include "calibration/byte_io.h"
 #include "device_config/format.h"
+#include "wire/byte_io.h"
 
 namespace ravelin {
 

@@ -12,7 +12,8 @@
 #include <string_view>
 #include <utility>
 
-#include "calibration/compact.h"
+#include "wire/cad_pose.h"
+#include "wire/container.h"
 
 namespace ravelin {
 
@@ -118,7 +119,7 @@ static_assert(detail::wireSizeOfField(Distortion{}) == Distortion::kWireSize);
 static_assert(detail::wireSizeOfField(InverseDistortion{}) == InverseDistortion::kWireSize);
 static_assert(detail::wireSizeOfField(EyeTransform{}) == EyeTransform::kWireSize);
 
-// Same 36 bytes on the wire as the calibration blob's CAD pose.
+// The head is stored as the pose record the calibration blob uses for its CAD poses.
 using HeadPose = CadPose;
 
 struct CadFromCal {

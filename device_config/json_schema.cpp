@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "calibration/byte_io.h"
 #include "device_config/device_config.h"
+#include "wire/byte_io.h"
 
 namespace ravelin {
 

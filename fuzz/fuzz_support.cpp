@@ -8,7 +8,7 @@
 
 #include "calibration/encoder.h"
 #include "cli/file_io.h"
-#include "cli/log.h"
+#include "console/log.h"
 #include "device_config/device_config.h"
 
 namespace ravelin::fuzz {

@@ -11,8 +11,8 @@
 #include <optional>
 #include <string_view>
 
-#include "calibration/byte_io.h"
 #include "cli/blob_dispatch.h"
+#include "wire/byte_io.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 

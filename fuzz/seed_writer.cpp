@@ -17,11 +17,11 @@
 #include <vector>
 
 #include "calibration/compact.h"
-#include "calibration/container.h"
 #include "calibration/encoder.h"
 #include "cli/file_io.h"
-#include "cli/log.h"
+#include "console/log.h"
 #include "device_config/device_config.h"
+#include "wire/container.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <utility>
 
 #include "calibration/compact.h"
-#include "calibration/container.h"
+#include "wire/container.h"
 
 namespace ravelin::testing {
 

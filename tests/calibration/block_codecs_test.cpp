@@ -3,14 +3,16 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <iomanip>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "calibration/record_json.h"
 #include "tests/calibration/blob_builder.h"
+#include "tests/calibration/sample_blob.h"
 #include "tests/support/case_name.h"
 #include "tests/support/console.h"
-#include "tests/calibration/sample_blob.h"
 
 namespace ravelin {
 namespace {
@@ -22,6 +24,7 @@ using testing::concat;
 using testing::endMarker;
 using testing::errorLine;
 using ::testing::HasSubstr;
+using testing::PrintTo;
 using testing::recordBytes;
 using ::testing::StrEq;
 using testing::stringsPayload;
@@ -71,10 +74,6 @@ struct CodecFault {
   Bytes payload;
   std::string message;
 };
-
-std::ostream& operator<<(std::ostream& os, const CodecFault& fault) {
-  return os << fault.name;
-}
 
 class CodecFaultTest : public ::testing::TestWithParam<CodecFault> {};
 
@@ -241,6 +240,12 @@ struct ImuFlagsCase {
   bool accelInDeviceFrame, biasAdditive, biasMetric, biasPrescaled;
 };
 
+// Cases without a name print as what they are about, which also names their tests.
+void PrintTo(const ImuFlagsCase& tested, std::ostream* out) {
+  *out << "Flags0x" << std::hex << std::uppercase << std::setfill('0') << std::setw(2)
+       << +tested.flags;
+}
+
 class ImuFlagsTest : public ::testing::TestWithParam<ImuFlagsCase> {};
 
 TEST_P(ImuFlagsTest, EachBitIsItsOwnBoolean) {
@@ -260,7 +265,8 @@ INSTANTIATE_TEST_SUITE_P(Flags, ImuFlagsTest,
                                            ImuFlagsCase{0x01, true, false, false, false},
                                            ImuFlagsCase{0x02, false, true, false, false},
                                            ImuFlagsCase{0x04, false, false, true, false},
-                                           ImuFlagsCase{0x88, false, false, false, true}));
+                                           ImuFlagsCase{0x88, false, false, false, true}),
+                         ::testing::PrintToStringParamName());
 
 struct MetaNamesCase {
   std::int8_t extrinsicsMethod;
@@ -268,6 +274,16 @@ struct MetaNamesCase {
   const char* extrinsicsName;
   const char* pixelName;
 };
+
+// A table index as part of a test name, which has no room for a minus sign.
+std::string indexName(int index) {
+  return index < 0 ? "Minus" + std::to_string(-index) : std::to_string(index);
+}
+
+void PrintTo(const MetaNamesCase& tested, std::ostream* out) {
+  *out << "Method" << indexName(tested.extrinsicsMethod) << "Convention"
+       << indexName(tested.pixelConvention);
+}
 
 class MetaNamesTest : public ::testing::TestWithParam<MetaNamesCase> {};
 
@@ -290,7 +306,8 @@ INSTANTIATE_TEST_SUITE_P(Names, MetaNamesTest,
                                            MetaNamesCase{3, 3, "fromSecondaryCal", "Unknown"},
                                            MetaNamesCase{4, -1, "Unknown", "Unknown"},
                                            MetaNamesCase{-1, 127, "Unknown", "Unknown"},
-                                           MetaNamesCase{-128, 2, "Unknown", "float"}));
+                                           MetaNamesCase{-128, 2, "Unknown", "float"}),
+                         ::testing::PrintToStringParamName());
 
 // ---------------------------------------------------------------------------
 // CAD block
@@ -319,6 +336,10 @@ struct CadNamesCase {
   const char* unitName;
 };
 
+void PrintTo(const CadNamesCase& tested, std::ostream* out) {
+  *out << "Alignment" << indexName(tested.alignment) << "Units" << indexName(tested.units);
+}
+
 class CadNamesTest : public ::testing::TestWithParam<CadNamesCase> {};
 
 TEST_P(CadNamesTest, IndexesOutsideTheTablesAreUnknown) {
@@ -333,7 +354,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(CadNamesCase{0, 0, "Unknown", "mm"},
                       CadNamesCase{12, 1, "RobotEyeBallCamPositionsAndCamForwardVectors", "m"},
                       CadNamesCase{13, 2, "Unknown", "Unknown"},
-                      CadNamesCase{255, 255, "Unknown", "Unknown"}));
+                      CadNamesCase{255, 255, "Unknown", "Unknown"}),
+    ::testing::PrintToStringParamName());
 
 // ---------------------------------------------------------------------------
 // Camera and IMU blocks
@@ -413,8 +435,8 @@ struct UnknownSubBlockCase {
   std::string line;
 };
 
-std::ostream& operator<<(std::ostream& os, const UnknownSubBlockCase& c) {
-  return os << static_cast<int>(c.parent) << "/" << c.subId;
+void PrintTo(const UnknownSubBlockCase& tested, std::ostream* out) {
+  *out << (tested.parent == BlockId::CAMERA_MAT ? "Camera" : "Imu") << "SubId" << tested.subId;
 }
 
 class UnknownSubBlockTest : public ::testing::TestWithParam<UnknownSubBlockCase> {};
@@ -443,7 +465,8 @@ INSTANTIATE_TEST_SUITE_P(
         UnknownSubBlockCase{BlockId::IMU_MAT, 11, "Unknown IMU sub-TLV 11; skipping"},
         UnknownSubBlockCase{BlockId::IMU_MAT, 4, "Unknown IMU sub-TLV 4; skipping"},
         UnknownSubBlockCase{BlockId::IMU_MAT, 14, "Unknown IMU sub-TLV 14; skipping"},
-        UnknownSubBlockCase{BlockId::IMU_MAT, 17, "Unknown IMU sub-TLV 17; skipping"}));
+        UnknownSubBlockCase{BlockId::IMU_MAT, 17, "Unknown IMU sub-TLV 17; skipping"}),
+    ::testing::PrintToStringParamName());
 
 TEST(ImuCodec, FixedFieldsExtrinsicsAndSubBlocks) {
   Bytes optionals = testing::optionalsMask(0x80);

@@ -7,9 +7,9 @@
 
 #include "cli/file_io.h"
 #include "tests/calibration/blob_builder.h"
+#include "tests/calibration/sample_blob.h"
 #include "tests/support/case_name.h"
 #include "tests/support/console.h"
-#include "tests/calibration/sample_blob.h"
 
 namespace ravelin {
 namespace {
@@ -25,6 +25,7 @@ using ::testing::HasSubstr;
 using testing::headerFor;
 using testing::infoLine;
 using ::testing::Optional;
+using testing::PrintTo;
 using testing::recordBytes;
 using ::testing::StrEq;
 using testing::stringsPayload;
@@ -77,10 +78,6 @@ struct HeaderFault {
   std::string errorText;
   std::string message;
 };
-
-std::ostream& operator<<(std::ostream& os, const HeaderFault& c) {
-  return os << c.name;
-}
 
 Bytes blobWithHeaderFields(std::uint32_t magic, std::uint16_t major, const Bytes& body) {
   Header header = headerFor(body);
@@ -210,10 +207,6 @@ struct PlacementCase {
   Bytes body;
   json expected;
 };
-
-std::ostream& operator<<(std::ostream& os, const PlacementCase& c) {
-  return os << c.name;
-}
 
 class PlacementTest : public ::testing::TestWithParam<PlacementCase> {};
 
@@ -359,7 +352,8 @@ TEST_P(ShortTlvTest, OneToSevenBytesAreATruncatedTlv) {
   EXPECT_EQ(out, "untouched");
 }
 
-INSTANTIATE_TEST_SUITE_P(Lengths, ShortTlvTest, ::testing::Range<std::size_t>(1, 8));
+INSTANTIATE_TEST_SUITE_P(Lengths, ShortTlvTest, ::testing::Range<std::size_t>(1, 8),
+                         ::testing::PrintToStringParamName());
 
 TEST(DecodeCalibration, PayloadOverrunPrintsSizeLogsAndThrows) {
   json out = "untouched";
@@ -383,10 +377,6 @@ struct BlockFault {
   Bytes body;
   std::string message;
 };
-
-std::ostream& operator<<(std::ostream& os, const BlockFault& c) {
-  return os << c.name;
-}
 
 class BlockFaultTest : public ::testing::TestWithParam<BlockFault> {};
 

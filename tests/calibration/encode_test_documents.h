@@ -8,7 +8,7 @@
 #include <nlohmann/json.hpp>
 #include <vector>
 
-#include "calibration/byte_io.h"
+#include "wire/byte_io.h"
 
 namespace ravelin::testing {
 

@@ -12,6 +12,7 @@ namespace {
 
 using testing::concat;
 using testing::optionalsMask;
+using testing::PrintTo;
 using ::testing::StrEq;
 using testing::stringsPayload;
 using ::testing::ThrowsMessage;
@@ -38,10 +39,6 @@ struct StringsCase {
   std::span<const StringId> ids;
   json expected;
 };
-
-std::ostream& operator<<(std::ostream& os, const StringsCase& c) {
-  return os << c.name;
-}
 
 class StringsDecodeTest : public ::testing::TestWithParam<StringsCase> {};
 
@@ -97,10 +94,6 @@ struct PayloadFault {
   std::string message;
 };
 
-std::ostream& operator<<(std::ostream& os, const PayloadFault& c) {
-  return os << c.name;
-}
-
 class StringsFaultTest : public ::testing::TestWithParam<PayloadFault> {};
 
 TEST_P(StringsFaultTest, Throws) {
@@ -126,10 +119,6 @@ struct OptionalsCase {
   std::span<const OptionalField> fields;
   json expected;
 };
-
-std::ostream& operator<<(std::ostream& os, const OptionalsCase& c) {
-  return os << c.name;
-}
 
 class OptionalsDecodeTest : public ::testing::TestWithParam<OptionalsCase> {};
 

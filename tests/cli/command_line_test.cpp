@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/log.h"
+#include "console/log.h"
 #include "tests/support/case_name.h"
 #include "tests/support/console.h"
 #include "tests/support/process.h"
@@ -17,6 +17,7 @@ namespace {
 
 using testing::errorLine;
 using ::testing::HasSubstr;
+using testing::PrintTo;
 using testing::ProcessOptions;
 using testing::runRavelin;
 using testing::TempDir;

@@ -22,6 +22,7 @@ using testing::errorLine;
 using ::testing::HasSubstr;
 using testing::infoLine;
 using ::testing::Not;
+using testing::PrintTo;
 using testing::runRavelin;
 using testing::successLine;
 using testing::TempDir;
@@ -100,15 +101,13 @@ TEST_F(DecodeCommand, QuietCrcMismatchPrintsNothing) {
   EXPECT_TRUE(fs::exists(json_));
 }
 
+// The blob is built when its case runs: a fault in an encoder then fails
+// these cases instead of aborting the test program while it registers them.
 struct CommandFault {
   std::string name;
-  Bytes blob;
+  Bytes (*blob)();
   std::string lastErrorLine;
 };
-
-std::ostream& operator<<(std::ostream& os, const CommandFault& c) {
-  return os << c.name;
-}
 
 Bytes truncatedSample() {
   Bytes blob = testing::sampleCalibrationBlob();
@@ -116,9 +115,9 @@ Bytes truncatedSample() {
   return blob;
 }
 
-Bytes sampleWithMajorVersion(std::uint16_t major) {
+Bytes sampleWithMajorVersionTwo() {
   Bytes blob = testing::sampleCalibrationBlob();
-  storeLE(blob, 4, major);
+  storeLE(blob, 4, std::uint16_t{2});
   return blob;
 }
 
@@ -139,7 +138,7 @@ class DecodeCommandFault : public DecodeCommand,
                            public ::testing::WithParamInterface<CommandFault> {};
 
 TEST_P(DecodeCommandFault, ExitsTenAndWritesNothing) {
-  const auto result = decode(GetParam().blob);
+  const auto result = decode(GetParam().blob());
   EXPECT_EQ(result.exitCode, kExitException);
   EXPECT_THAT(result.err, ::testing::EndsWith(errorLine(GetParam().lastErrorLine)));
   EXPECT_THAT(result.out, Not(HasSubstr("Finished decoding")));
@@ -148,7 +147,7 @@ TEST_P(DecodeCommandFault, ExitsTenAndWritesNothing) {
 
 TEST_P(DecodeCommandFault, LeavesAnExistingOutputIntactUnderForce) {
   testing::writeText(json_, "previous contents");
-  const auto result = decode(GetParam().blob, {"--force"});
+  const auto result = decode(GetParam().blob(), {"--force"});
   EXPECT_EQ(result.exitCode, kExitException);
   EXPECT_EQ(testing::readText(json_), "previous contents");
   EXPECT_EQ(testing::entryNames(dir_.path()), (std::set<std::string>{"cal.bin", "cal.json"}));
@@ -157,27 +156,36 @@ TEST_P(DecodeCommandFault, LeavesAnExistingOutputIntactUnderForce) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, DecodeCommandFault,
     ::testing::Values(
-        CommandFault{"Empty", {}, "Unhandled exception: unknown binary format"},
-        CommandFault{
-            "ThreeBytes", {0x42, 0x4C, 0x41}, "Unhandled exception: unknown binary format"},
-        CommandFault{"OtherMagic", Bytes(16, 0), "Unhandled exception: unknown binary format"},
-        CommandFault{"BodyTruncated", truncatedSample(),
-                     "Unhandled exception: blob body truncated"},
-        CommandFault{"MajorVersion", sampleWithMajorVersion(2),
+        CommandFault{"Empty", [] { return Bytes{}; }, "Unhandled exception: unknown binary format"},
+        CommandFault{"ThreeBytes",
+                     [] {
+                       return Bytes{0x42, 0x4C, 0x41};
+                     },
+                     "Unhandled exception: unknown binary format"},
+        CommandFault{"OtherMagic", [] { return Bytes(16, 0); },
+                     "Unhandled exception: unknown binary format"},
+        CommandFault{"BodyTruncated", truncatedSample, "Unhandled exception: blob body truncated"},
+        CommandFault{"MajorVersion", sampleWithMajorVersionTwo,
                      "Unhandled exception: unsupported major version"},
         CommandFault{"HeaderOnlyMagic",
-                     {0x42, 0x4C, 0x41, 0x43},
+                     [] {
+                       return Bytes{0x42, 0x4C, 0x41, 0x43};
+                     },
                      "Unhandled exception: blob truncated while reading 6Header"},
-        CommandFault{"PayloadOverrun",
-                     testing::calibrationBlob(testing::blockWithSize(9, 9, Bytes(8, 0))),
-                     "Unhandled exception: payload overruns buffer"},
+        CommandFault{
+            "PayloadOverrun",
+            [] { return testing::calibrationBlob(testing::blockWithSize(9, 9, Bytes(8, 0))); },
+            "Unhandled exception: payload overruns buffer"},
         CommandFault{"KbTruncated",
-                     testing::calibrationBlob(testing::block(BlockId::INTRINSICS_KB, Bytes(31, 0))),
+                     [] {
+                       return testing::calibrationBlob(
+                           testing::block(BlockId::INTRINSICS_KB, Bytes(31, 0)));
+                     },
                      "Unhandled exception: blob truncated while reading 12KbIntrinsics"},
-        CommandFault{"InvalidUtf8InCalibrationString", calibrationWithInvalidUtf8(),
+        CommandFault{"InvalidUtf8InCalibrationString", calibrationWithInvalidUtf8,
                      "Unhandled exception: [json.exception.type_error.316] invalid UTF-8 byte "
                      "at index 1: 0xFF"},
-        CommandFault{"InvalidUtf8InDeviceConfigString", deviceConfigWithInvalidUtf8(),
+        CommandFault{"InvalidUtf8InDeviceConfigString", deviceConfigWithInvalidUtf8,
                      "Unhandled exception: [json.exception.type_error.316] invalid UTF-8 byte "
                      "at index 1: 0xFF"}),
     testing::ByCaseName());

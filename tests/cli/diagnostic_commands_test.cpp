@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -128,7 +129,12 @@ TEST_P(DiagnosticGate, RefusesADeviceConfigDocument) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BothCommands, DiagnosticGate,
-                         ::testing::Values("compare-encodings", "test-crc"));
+                         ::testing::Values("compare-encodings", "test-crc"),
+                         [](const auto& tested) {
+                           std::string name = tested.param;
+                           std::replace(name.begin(), name.end(), '-', '_');
+                           return name;
+                         });
 
 }  // namespace
 }  // namespace ravelin

@@ -13,7 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/log.h"
+#include "console/log.h"
+#include "tests/support/case_name.h"
 #include "tests/support/console.h"
 #include "tests/support/temp_dir.h"
 
@@ -24,6 +25,7 @@ using ::testing::ElementsAre;
 using testing::errorLine;
 using ::testing::HasSubstr;
 using testing::infoLine;
+using testing::PrintTo;
 using testing::readText;
 using testing::successLine;
 using testing::TempDir;
@@ -211,6 +213,7 @@ TEST(LoadJsonFile, IgnoresCommentsAndRejectsTrailingCommas) {
 }
 
 struct RoundingCase {
+  const char* name;
   double input;
   double expected;
 };
@@ -232,17 +235,21 @@ TEST_P(RoundJsonFloatsTest, KeepsNineSignificantDigits) {
 
 INSTANTIATE_TEST_SUITE_P(
     Examples, RoundJsonFloatsTest,
-    ::testing::Values(RoundingCase{1234.5678901234, 1234.56789},
-                      RoundingCase{static_cast<double>(0.1F), 0.100000001},
-                      RoundingCase{-0.000123456789012, -0.000123456789},
-                      RoundingCase{100000000.5, 100000000.0},  // a tie goes to even
-                      RoundingCase{100000001.5, 100000002.0}, RoundingCase{3.0, 3.0},
-                      RoundingCase{0.0, 0.0}, RoundingCase{-0.0, -0.0},
-                      RoundingCase{1e-310, 0.0},  // the factor overflows: single precision
-                      RoundingCase{-1e-310, -0.0},
-                      RoundingCase{std::numeric_limits<double>::infinity(),
-                                   std::numeric_limits<double>::infinity()},
-                      RoundingCase{std::nan(""), std::nan("")}));
+    ::testing::Values(
+        RoundingCase{"ThousandsKeepFiveDecimals", 1234.5678901234, 1234.56789},
+        RoundingCase{"FloatOfPointOne", static_cast<double>(0.1F), 0.100000001},
+        RoundingCase{"SmallNegative", -0.000123456789012, -0.000123456789},
+        RoundingCase{"TieGoesToEvenBelow", 100000000.5, 100000000.0},
+        RoundingCase{"TieGoesToEvenAbove", 100000001.5, 100000002.0},
+        RoundingCase{"WholeNumber", 3.0, 3.0}, RoundingCase{"Zero", 0.0, 0.0},
+        RoundingCase{"NegativeZero", -0.0, -0.0},
+        // The factor overflows: the value is narrowed to single precision, which gives zero.
+        RoundingCase{"FactorOverflows", 1e-310, 0.0},
+        RoundingCase{"FactorOverflowsKeepingTheSign", -1e-310, -0.0},
+        RoundingCase{"Infinity", std::numeric_limits<double>::infinity(),
+                     std::numeric_limits<double>::infinity()},
+        RoundingCase{"NaN", std::nan(""), std::nan("")}),
+    testing::ByCaseName());
 
 TEST(RoundJsonFloats, LeavesIntegersAndOtherKindsAloneAndRecurses) {
   json value = {{"i", 123456789012LL},
@@ -253,12 +260,6 @@ TEST(RoundJsonFloats, LeavesIntegersAndOtherKindsAloneAndRecurses) {
   EXPECT_EQ(value["i"].get<long long>(), 123456789012LL);
   EXPECT_TRUE(value["u"].is_number_unsigned());
   EXPECT_EQ(value["nested"]["list"], json({0.123456789, "text", true, nullptr}));
-}
-
-TEST(PrintableCount, GivesTheLowThirtyTwoBitsAsSigned) {
-  EXPECT_EQ(printableCount(10000), 10000);
-  EXPECT_EQ(printableCount(3000000000ULL), -1294967296);
-  EXPECT_EQ(printableCount((1ULL << 32) + 5), 5);
 }
 
 }  // namespace

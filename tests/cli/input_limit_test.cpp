@@ -13,7 +13,8 @@
 
 #include "cli/command_line.h"
 #include "cli/file_io.h"
-#include "cli/log.h"
+#include "console/log.h"
+#include "tests/support/case_name.h"
 #include "tests/support/process.h"
 #include "tests/support/temp_dir.h"
 
@@ -21,6 +22,7 @@ namespace ravelin {
 namespace {
 
 using ::testing::HasSubstr;
+using testing::PrintTo;
 using testing::ProcessOptions;
 using testing::runRavelin;
 using ::testing::StrEq;
@@ -37,16 +39,6 @@ struct LibraryReader {
   const char* name;
   std::function<void(const fs::path&)> read;
 };
-
-void PrintTo(const LibraryReader& reader, std::ostream* os) {
-  *os << reader.name;
-}
-
-// Names each instantiated case after its `name` member.
-template <typename Case>
-std::string caseName(const ::testing::TestParamInfo<Case>& param) {
-  return param.param.name;
-}
 
 class LibraryReaders : public ::testing::TestWithParam<LibraryReader> {};
 
@@ -67,7 +59,7 @@ INSTANTIATE_TEST_SUITE_P(
     InputLimit, LibraryReaders,
     ::testing::Values(LibraryReader{"readFile", [](const fs::path& p) { readFile(p); }},
                       LibraryReader{"loadJsonFile", [](const fs::path& p) { loadJsonFile(p); }}),
-    caseName<LibraryReader>);
+    testing::ByCaseName());
 
 TEST(InputLimit, AFileOfExactlyTheLimitIsParsedNotRefused) {
   TempDir dir;
@@ -93,10 +85,6 @@ struct NestingCase {
   std::string close;
 };
 
-void PrintTo(const NestingCase& c, std::ostream* os) {
-  *os << c.name;
-}
-
 class JsonNesting : public ::testing::TestWithParam<NestingCase> {};
 
 TEST_P(JsonNesting, IsParsedUpToTheLimitAndRefusedOneLevelBeyond) {
@@ -114,7 +102,7 @@ INSTANTIATE_TEST_SUITE_P(
     InputLimit, JsonNesting,
     ::testing::Values(NestingCase{"Arrays", "[", "]"}, NestingCase{"Objects", "{\"a\":", "}"},
                       NestingCase{"ArraysWithComments", "[ // level\n", "/* end */]"}),
-    caseName<NestingCase>);
+    testing::ByCaseName());
 
 TEST(InputLimit, LoadJsonFileRefusesDeepNestingLikeTheTextParser) {
   TempDir dir;
@@ -145,10 +133,6 @@ struct CommandCase {
   const char* oversized;  // the input made too large
   const char* output;     // must not appear; empty for commands that write nothing
 };
-
-void PrintTo(const CommandCase& c, std::ostream* os) {
-  *os << c.name;
-}
 
 class RavelinRefusesOversizedInput : public ::testing::TestWithParam<CommandCase> {};
 
@@ -187,7 +171,7 @@ INSTANTIATE_TEST_SUITE_P(
                                   {"verify", "--json", "small.json", "--bin", "big.bin"},
                                   "big.bin",
                                   ""}),
-    caseName<CommandCase>);
+    testing::ByCaseName());
 
 }  // namespace
 }  // namespace ravelin

@@ -13,6 +13,7 @@ namespace ravelin {
 namespace {
 
 using testing::errorLine;
+using testing::PrintTo;
 using testing::warningLine;
 
 using ::testing::internal::CaptureStderr;

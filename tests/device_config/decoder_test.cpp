@@ -7,10 +7,11 @@
 #include <stdexcept>
 #include <string>
 
-#include "calibration/container.h"
-#include "cli/log.h"
+#include "console/log.h"
 #include "device_config/device_config.h"
 #include "tests/device_config/documents.h"
+#include "tests/support/case_name.h"
+#include "wire/container.h"
 
 namespace ravelin {
 namespace {
@@ -18,6 +19,7 @@ namespace {
 using testing::decodeChecked;
 using testing::fullDocument;
 using ::testing::HasSubstr;
+using testing::PrintTo;
 using testing::resealed;
 using testing::smallestDocument;
 using ::testing::StartsWith;
@@ -148,24 +150,18 @@ TEST(DeviceConfigDecoder, FailureLeavesTheReceivingValueUntouched) {
   EXPECT_EQ(out, sentinel);
 }
 
+// The blob is built when its case runs: a fault in the encoder then fails
+// these cases instead of aborting the test program while it registers them.
 struct BlobFault {
   const char* name;
-  Bytes blob;
+  Bytes (*blob)();
   const char* message;
 };
-
-void PrintTo(const BlobFault& fault, std::ostream* os) {
-  *os << fault.name;
-}
-
-std::string blobFaultName(const ::testing::TestParamInfo<BlobFault>& info) {
-  return info.param.name;
-}
 
 class DecoderRejects : public ::testing::TestWithParam<BlobFault> {};
 
 TEST_P(DecoderRejects, WithExactMessage) {
-  const Bytes& blob = GetParam().blob;
+  const Bytes blob = GetParam().blob();
   json out;
   const QuietLog quiet;  // some of these also carry a CRC mismatch
   EXPECT_THAT([&] { decode(blob, out); },
@@ -209,64 +205,73 @@ Bytes withFirstEye(const std::string& text) {
 }
 
 const BlobFault kHeaderFaults[] = {
-    {"Empty", {}, "device config blob too small"},
-    {"FifteenBytes", Bytes(15, 0x47), "device config blob too small"},
-    {"CalibrationMagic", withHeaderValue(0, kCalibrationMagic), "device config magic mismatch"},
-    {"MagicBeforeVersion", withHeaderFaults(0, 1, 0), "device config magic mismatch"},
-    {"MinorVersionOne", withHeaderValue(6, std::uint16_t{1}), "device config version mismatch"},
-    {"MajorVersionTwo", withHeaderValue(4, std::uint16_t{2}), "device config version mismatch"},
-    {"VersionBeforeBodySize", withHeaderFaults(kDeviceConfigMagic, 1, 1),
+    {"Empty", [] { return Bytes{}; }, "device config blob too small"},
+    {"FifteenBytes", [] { return Bytes(15, 0x47); }, "device config blob too small"},
+    {"CalibrationMagic", [] { return withHeaderValue(0, kCalibrationMagic); },
+     "device config magic mismatch"},
+    {"MagicBeforeVersion", [] { return withHeaderFaults(0, 1, 0); },
+     "device config magic mismatch"},
+    {"MinorVersionOne", [] { return withHeaderValue(6, std::uint16_t{1}); },
      "device config version mismatch"},
-    {"BodyOneByteLonger", withHeaderFaults(kDeviceConfigMagic, 0, 1),
+    {"MajorVersionTwo", [] { return withHeaderValue(4, std::uint16_t{2}); },
+     "device config version mismatch"},
+    {"VersionBeforeBodySize", [] { return withHeaderFaults(kDeviceConfigMagic, 1, 1); },
+     "device config version mismatch"},
+    {"BodyOneByteLonger", [] { return withHeaderFaults(kDeviceConfigMagic, 0, 1); },
      "device config body truncated"},
-    {"BodyOfFourGiB", withHeaderValue(8, std::uint32_t{0xFFFFFFFF}),
+    {"BodyOfFourGiB", [] { return withHeaderValue(8, std::uint32_t{0xFFFFFFFF}); },
      "device config body truncated"},
-    {"HeaderWithEmptyBody", headerOnly(0), kPod},
-    {"HeaderWithBodyBeyondData", headerOnly(1), "device config body truncated"},
+    {"HeaderWithEmptyBody", [] { return headerOnly(0); }, kPod},
+    {"HeaderWithBodyBeyondData", [] { return headerOnly(1); }, "device config body truncated"},
 };
-INSTANTIATE_TEST_SUITE_P(Header, DecoderRejects, ::testing::ValuesIn(kHeaderFaults), blobFaultName);
+INSTANTIATE_TEST_SUITE_P(Header, DecoderRejects, ::testing::ValuesIn(kHeaderFaults),
+                         testing::ByCaseName());
 
 // Offsets are those of the smallest blob's body; each cut lands inside the
 // field named, whose kind decides the message.
 const BlobFault kBodyFaults[] = {
-    {"SchemaMajorHalf", withBodyCut(smallestBlob(), 1), kPod},
-    {"SchemaMinorMissing", withBodyCut(smallestBlob(), 2), kPod},
+    {"SchemaMajorHalf", [] { return withBodyCut(smallestBlob(), 1); }, kPod},
+    {"SchemaMinorMissing", [] { return withBodyCut(smallestBlob(), 2); }, kPod},
     {"SchemaTruncatedBeforeUnsupported",
-     withBodyCut(withBodyValue(smallestBlob(), 0, std::uint16_t{2}), 3), kPod},
-    {"SchemaMajorTwo", withBodyValue(smallestBlob(), 0, std::uint16_t{2}),
+     [] { return withBodyCut(withBodyValue(smallestBlob(), 0, std::uint16_t{2}), 3); }, kPod},
+    {"SchemaMajorTwo", [] { return withBodyValue(smallestBlob(), 0, std::uint16_t{2}); },
      "device config schema version unsupported"},
-    {"SchemaMinorOne", withBodyValue(smallestBlob(), 2, std::uint16_t{1}),
+    {"SchemaMinorOne", [] { return withBodyValue(smallestBlob(), 2, std::uint16_t{1}); },
      "device config schema version unsupported"},
-    {"DeviceFlags", withBodyCut(smallestBlob(), 4), kPod},
-    {"StringCount", withBodyCut(smallestBlob(), 22), kPod},
-    {"StringText", withBodyCut(withFirstEye("left"), 26), kString},
-    {"StringCountBeyondBody", withBodyValue(smallestBlob(), 20, std::uint32_t{1000}), kString},
-    {"OptionalFlags", withBodyCut(smallestBlob(), 47), kPod},
-    {"HeadPlusXEmpty", withBodyCut(smallestBlob(), 48), kFloats},
-    {"HeadPositionPartial", withBodyCut(smallestBlob(), 83), kFloats},
-    {"EyeCentre", withBodyCut(smallestBlob(), 84), kPod},
-    {"DistortionCoeffs", withBodyCut(smallestBlob(), 100), kFloats},
-    {"DistortionR2max", withBodyCut(smallestBlob(), 124), kPod},
-    {"EyeToHead", withBodyCut(smallestBlob(), 216), kFloats},
-    {"GrowForUndistort", withBodyCut(smallestBlob(), 252), kPod},
-    {"InverseCoeffs", withBodyCut(smallestBlob(), 363), kFloats},
-    {"ControlPoints", withBodyCut(smallestBlob(), 365), kPod},
-    {"InverseR2maxUnaligned", withBodyCut(smallestBlob(), 366), kPod},
-    {"SecondEye", withBodyCut(smallestBlob(), 374), kPod},
-    {"LastField", withBodyCut(smallestBlob(), 663), kPod},
+    {"DeviceFlags", [] { return withBodyCut(smallestBlob(), 4); }, kPod},
+    {"StringCount", [] { return withBodyCut(smallestBlob(), 22); }, kPod},
+    {"StringText", [] { return withBodyCut(withFirstEye("left"), 26); }, kString},
+    {"StringCountBeyondBody", [] { return withBodyValue(smallestBlob(), 20, std::uint32_t{1000}); },
+     kString},
+    {"OptionalFlags", [] { return withBodyCut(smallestBlob(), 47); }, kPod},
+    {"HeadPlusXEmpty", [] { return withBodyCut(smallestBlob(), 48); }, kFloats},
+    {"HeadPositionPartial", [] { return withBodyCut(smallestBlob(), 83); }, kFloats},
+    {"EyeCentre", [] { return withBodyCut(smallestBlob(), 84); }, kPod},
+    {"DistortionCoeffs", [] { return withBodyCut(smallestBlob(), 100); }, kFloats},
+    {"DistortionR2max", [] { return withBodyCut(smallestBlob(), 124); }, kPod},
+    {"EyeToHead", [] { return withBodyCut(smallestBlob(), 216); }, kFloats},
+    {"GrowForUndistort", [] { return withBodyCut(smallestBlob(), 252); }, kPod},
+    {"InverseCoeffs", [] { return withBodyCut(smallestBlob(), 363); }, kFloats},
+    {"ControlPoints", [] { return withBodyCut(smallestBlob(), 365); }, kPod},
+    {"InverseR2maxUnaligned", [] { return withBodyCut(smallestBlob(), 366); }, kPod},
+    {"SecondEye", [] { return withBodyCut(smallestBlob(), 374); }, kPod},
+    {"LastField", [] { return withBodyCut(smallestBlob(), 663); }, kPod},
     // The class name's count is read as the mesh, the product id as the count.
-    {"AnnouncedHiddenAreaMesh", withBodyValue(smallestBlob(), 4, std::uint32_t{1}), kString},
-    {"AnnouncedFrequency", announcing(0x001), kPod},
-    {"AnnouncedEdidReadsAFloatAsCount", announcing(0x002), kString},
-    {"AnnouncedFourIntegers", announcing(0x04D), kFloats},
-    {"ExtraBytesInBody", resealed([] {
+    {"AnnouncedHiddenAreaMesh", [] { return withBodyValue(smallestBlob(), 4, std::uint32_t{1}); },
+     kString},
+    {"AnnouncedFrequency", [] { return announcing(0x001); }, kPod},
+    {"AnnouncedEdidReadsAFloatAsCount", [] { return announcing(0x002); }, kString},
+    {"AnnouncedFourIntegers", [] { return announcing(0x04D); }, kFloats},
+    {"ExtraBytesInBody",
+     [] {
        Bytes blob = smallestBlob();
        blob.insert(blob.end(), 4, 0);
-       return blob;
-     }()),
+       return resealed(std::move(blob));
+     },
      "device config blob has unexpected trailing data"},
 };
-INSTANTIATE_TEST_SUITE_P(Body, DecoderRejects, ::testing::ValuesIn(kBodyFaults), blobFaultName);
+INSTANTIATE_TEST_SUITE_P(Body, DecoderRejects, ::testing::ValuesIn(kBodyFaults),
+                         testing::ByCaseName());
 
 // No prefix and no single damaged byte of a full blob may crash the decoder:
 // each either decodes or fails with a message.

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "calibration/container.h"
 #include "device_config/device_config.h"
+#include "wire/container.h"
 
 namespace ravelin::testing {
 

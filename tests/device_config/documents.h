@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <nlohmann/json.hpp>
 
-#include "calibration/byte_io.h"
+#include "wire/byte_io.h"
 
 namespace ravelin::testing {
 

@@ -9,10 +9,11 @@
 #include <ostream>
 #include <string>
 
-#include "calibration/container.h"
 #include "cli/file_io.h"
 #include "device_config/device_config.h"
 #include "tests/device_config/documents.h"
+#include "tests/support/case_name.h"
+#include "wire/container.h"
 
 namespace ravelin {
 namespace {
@@ -22,6 +23,7 @@ using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using testing::eye;
 using testing::fullDocument;
+using testing::PrintTo;
 using testing::smallestDocument;
 
 constexpr std::size_t kBodyStart = 16;
@@ -120,14 +122,6 @@ struct EquivalentCase {
   std::function<void(json&)> sameAs;
 };
 
-void PrintTo(const EquivalentCase& equivalent, std::ostream* os) {
-  *os << equivalent.name;
-}
-
-std::string equivalentName(const ::testing::TestParamInfo<EquivalentCase>& info) {
-  return info.param.name;
-}
-
 class EncodesLike : public ::testing::TestWithParam<EquivalentCase> {};
 
 TEST_P(EncodesLike, ItsPlainCounterpart) {
@@ -198,16 +192,13 @@ const EquivalentCase kEquivalents[] = {
      [](json& d) { eye(d, 1)["undistort_r2_cutoff"] = 0.100000001490116119384765625; }},
 };
 INSTANTIATE_TEST_SUITE_P(IgnoredAndDefaulted, EncodesLike, ::testing::ValuesIn(kEquivalents),
-                         equivalentName);
+                         testing::ByCaseName());
 
 struct ControlPointCase {
+  const char* name;
   json given;  // null: the key is left out
   unsigned stored;
 };
-
-void PrintTo(const ControlPointCase& c, std::ostream* os) {
-  *os << c.given.dump();
-}
 
 class ControlPointCount : public ::testing::TestWithParam<ControlPointCase> {};
 
@@ -221,10 +212,14 @@ TEST_P(ControlPointCount, KeepsTheLow16BitsOfIntegersOnly) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Values, ControlPointCount,
-                         ::testing::Values(ControlPointCase{nullptr, 16}, ControlPointCase{12, 12},
-                                           ControlPointCase{65536 + 12, 12},
-                                           ControlPointCase{65536, 0}, ControlPointCase{-1, 65535},
-                                           ControlPointCase{12.0, 16}, ControlPointCase{"12", 16}));
+                         ::testing::Values(ControlPointCase{"Absent", nullptr, 16},
+                                           ControlPointCase{"Twelve", 12, 12},
+                                           ControlPointCase{"WrapsPast65535", 65536 + 12, 12},
+                                           ControlPointCase{"WrapsToZero", 65536, 0},
+                                           ControlPointCase{"MinusOneWrapsToMax", -1, 65535},
+                                           ControlPointCase{"FloatIgnored", 12.0, 16},
+                                           ControlPointCase{"StringIgnored", "12", 16}),
+                         testing::ByCaseName());
 
 TEST(DeviceConfigEncoder, NumbersBeyondFloatRangeBecomeInfinite) {
   json doc = smallestDocument();

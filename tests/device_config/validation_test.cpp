@@ -9,6 +9,7 @@
 
 #include "device_config/device_config.h"
 #include "tests/device_config/documents.h"
+#include "tests/support/case_name.h"
 
 namespace ravelin {
 namespace {
@@ -16,6 +17,7 @@ namespace {
 using testing::eye;
 using testing::fullDocument;
 using ::testing::HasSubstr;
+using testing::PrintTo;
 using ::testing::Property;
 using ::testing::StrEq;
 using ::testing::ThrowsMessage;
@@ -27,14 +29,6 @@ struct FaultCase {
   Mutation mutate;
   const char* message;
 };
-
-void PrintTo(const FaultCase& fault, std::ostream* os) {
-  *os << fault.name;
-}
-
-std::string caseName(const ::testing::TestParamInfo<FaultCase>& info) {
-  return info.param.name;
-}
 
 json numbers(std::size_t count) {
   return json(std::vector<double>(count, 0.5));
@@ -154,7 +148,8 @@ const FaultCase kOwnMessages[] = {
     {"HiddenAreaMeshNegative", [](json& d) { d["device"]["hidden_area_mesh"] = -3; },
      "device config integer out of range: hidden_area_mesh"},
 };
-INSTANTIATE_TEST_SUITE_P(OwnMessages, EncoderRejects, ::testing::ValuesIn(kOwnMessages), caseName);
+INSTANTIATE_TEST_SUITE_P(OwnMessages, EncoderRejects, ::testing::ValuesIn(kOwnMessages),
+                         testing::ByCaseName());
 
 // Several faults in one document: the one met first in the encoder's order wins.
 const FaultCase kFirstFaultWins[] = {
@@ -261,7 +256,7 @@ const FaultCase kFirstFaultWins[] = {
      "device config array wrong size for key: plus_x"},
 };
 INSTANTIATE_TEST_SUITE_P(FirstFaultWins, EncoderRejects, ::testing::ValuesIn(kFirstFaultWins),
-                         caseName);
+                         testing::ByCaseName());
 
 // Faults that reach the user as the JSON library's own exceptions.
 class EncoderPassesLibraryError : public ::testing::TestWithParam<FaultCase> {};
@@ -300,7 +295,7 @@ const FaultCase kLibraryErrors[] = {
      "type must be string, but is null"},
 };
 INSTANTIATE_TEST_SUITE_P(LibraryErrors, EncoderPassesLibraryError,
-                         ::testing::ValuesIn(kLibraryErrors), caseName);
+                         ::testing::ValuesIn(kLibraryErrors), testing::ByCaseName());
 
 TEST(IsDeviceConfigJson, LooksOnlyAtDeviceAndEyeKinds) {
   EXPECT_TRUE(isDeviceConfigJson(

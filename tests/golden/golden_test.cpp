@@ -5,7 +5,7 @@
 #include "calibration/encoder.h"
 #include "cli/blob_dispatch.h"
 #include "cli/file_io.h"
-#include "cli/log.h"
+#include "console/log.h"
 #include "device_config/device_config.h"
 #include "tests/support/case_name.h"
 #include "tests/support/process.h"
@@ -14,6 +14,7 @@
 namespace ravelin {
 namespace {
 
+using testing::PrintTo;
 using testing::readBytes;
 using testing::readText;
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <utility>
 
-#include "cli/log.h"
+#include "console/log.h"
 
 namespace ravelin::testing {
 

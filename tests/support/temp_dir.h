@@ -4,7 +4,7 @@
 #include <set>
 #include <string>
 
-#include "calibration/byte_io.h"
+#include "wire/byte_io.h"
 
 namespace ravelin::testing {
 

@@ -5,12 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "calibration/container.h"
 #include "tests/support/case_name.h"
+#include "wire/container.h"
 
 namespace ravelin {
 namespace {
 
+using testing::PrintTo;
 // The definition of the checksum, one bit at a time: slow, but independent of
 // the table-driven code under test.
 std::uint32_t bitwiseCrc32(const std::uint8_t* data, std::size_t length) {
@@ -28,10 +29,6 @@ struct CheckValueCase {
   std::uint32_t expected;
 };
 
-void PrintTo(const CheckValueCase& tested, std::ostream* out) {
-  *out << tested.name;
-}
-
 class Crc32CheckValueTest : public ::testing::TestWithParam<CheckValueCase> {};
 
 TEST_P(Crc32CheckValueTest, MatchesPublishedValue) {
@@ -47,7 +44,7 @@ INSTANTIATE_TEST_SUITE_P(
                       CheckValueCase{"CheckString", "123456789", 0xCBF43926U},
                       CheckValueCase{"Sentence", "The quick brown fox jumps over the lazy dog",
                                      0x414FA339U}),
-    testing::ByCaseName{});
+    testing::ByCaseName());
 
 // Every length and start offset around the eight-byte steps, so that both the
 // wide loop and the byte-wise tail are checked, also on unaligned data.

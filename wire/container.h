@@ -1,8 +1,8 @@
 #pragma once
 
 // The container shared by both blob kinds: the 16-byte header, the CRC32 of
-// the body, the TLV frame of calibration blocks, and the one rule by which a
-// fixed-size record is read.
+// the body, both magics, and the one rule by which a fixed-size record is read
+// and written.
 
 #include <cstddef>
 #include <cstdint>
@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "calibration/byte_io.h"
+#include "wire/byte_io.h"
 
 namespace ravelin {
 
@@ -93,21 +93,6 @@ struct Header {
   template <typename Self, typename Visit>
   static void forEachField(Self& h, Visit&& visit) {
     visit(h.magic, h.majorVersion, h.minorVersion, h.bodySize, h.crc32);
-  }
-};
-
-// Frames every calibration block: the payload of `size` bytes follows it.
-struct TLV {
-  static constexpr std::size_t kWireSize = 8;
-  static constexpr std::string_view kTypeName = "3TLV";
-
-  std::uint16_t id = 0;
-  std::uint16_t reserved = 0;  // written as zero, ignored when read
-  std::uint32_t size = 0;
-
-  template <typename Self, typename Visit>
-  static void forEachField(Self& t, Visit&& visit) {
-    visit(t.id, t.reserved, t.size);
   }
 };
 

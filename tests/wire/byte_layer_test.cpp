@@ -7,16 +7,15 @@
 #include <span>
 #include <string>
 
-#include "calibration/compact.h"
-#include "calibration/container.h"
-#include "tests/support/console.h"
+#include "tests/wire/record_layout.h"
+#include "wire/cad_pose.h"
+#include "wire/container.h"
 
 namespace ravelin {
 namespace {
 
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
-using ::testing::ThrowsMessage;
 
 TEST(Crc32, MatchesTheCheckValues) {
   const std::string check = "123456789";
@@ -77,34 +76,6 @@ TEST(NarrowToFloat32, RoundsLikeIeeeIncludingOverflow) {
   EXPECT_TRUE(std::isnan(narrowToFloat32(std::nan(""))));
 }
 
-// Each record's field list must add up to its wire size, or every offset after
-// a wrong field would shift.
-template <typename Record>
-class RecordLayoutTest : public ::testing::Test {};
-
-using Records = ::testing::Types<Header, TLV, CameraBlockPayload, ExtrinsicsMat, CadPose,
-                                 ImuBlockPayload, ExtrinsicsOffsetPayload, CameraThermalLinear,
-                                 MetaDataPayload, KbIntrinsics, KbSplineIntrinsics>;
-TYPED_TEST_SUITE(RecordLayoutTest, Records);
-
-TYPED_TEST(RecordLayoutTest, FieldsFillExactlyTheWireSize) {
-  Bytes out;
-  appendRecord(out, TypeParam{});
-  EXPECT_EQ(out.size(), TypeParam::kWireSize);
-}
-
-TYPED_TEST(RecordLayoutTest, AShortRangeNamesTheRecord) {
-  const Bytes bytes(TypeParam::kWireSize - 1, 0);
-  const std::uint8_t* p = bytes.data();
-  const auto console =
-      testing::captureConsole([&] { readPod<TypeParam>(p, bytes.data() + bytes.size()); });
-  EXPECT_EQ(console.thrown, "blob truncated while reading " + std::string(TypeParam::kTypeName));
-  EXPECT_THAT(console.err, ::testing::StartsWith("\x1b[31m[ERROR] Blob got truncated while "
-                                                 "reading. BlobID " +
-                                                 std::string(TypeParam::kTypeName)));
-  EXPECT_EQ(p, bytes.data());
-}
-
 TEST(SealBlob, FillsTheHeaderAndTheCrcOfTheBody) {
   const std::string body = "123456789";
   Bytes blob(16 + body.size(), 0);
@@ -117,3 +88,10 @@ TEST(SealBlob, FillsTheHeaderAndTheCrcOfTheBody) {
 
 }  // namespace
 }  // namespace ravelin
+
+namespace ravelin::testing {
+
+using WireRecords = ::testing::Types<Header, CadPose>;
+INSTANTIATE_TYPED_TEST_SUITE_P(WireRecords, RecordLayoutTest, WireRecords);
+
+}  // namespace ravelin::testing

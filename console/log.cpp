@@ -1,4 +1,4 @@
-#include "cli/log.h"
+#include "console/log.h"
 
 #include <cstdarg>
 #include <cstdio>

@@ -1,10 +1,10 @@
-#include "calibration/container.h"
+#include "wire/container.h"
 
 #include <array>
 #include <limits>
 #include <stdexcept>
 
-#include "cli/log.h"
+#include "console/log.h"
 
 namespace ravelin {
 

@@ -1,4 +1,4 @@
-#include "cli/log.h"
+#include "console/log.h"
 
 #include <gtest/gtest.h>
 
@@ -81,6 +81,12 @@ TEST_F(LogTest, RoutingToStderrMovesTheOtherLevelsOffStandardOutput) {
   });
   EXPECT_EQ(captured.out, "");
   EXPECT_EQ(captured.err, "\x1b[36m[INFO] i\x1b[0m\n\x1b[31m[ERROR] e\x1b[0m\n");
+}
+
+TEST(PrintableCount, GivesTheLowThirtyTwoBitsAsSigned) {
+  EXPECT_EQ(printableCount(10000), 10000);
+  EXPECT_EQ(printableCount(3000000000ULL), -1294967296);
+  EXPECT_EQ(printableCount((1ULL << 32) + 5), 5);
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 // The console log: one coloured, tagged line per call. Errors go to standard
 // error, every other level to standard output; --quiet silences all four.
 
+#include <cstdint>
+
 namespace ravelin {
 
 // Set once while the command line is parsed, before the first log line.
@@ -20,5 +22,10 @@ void logInfo(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // An uncoloured, untagged text on standard output (standard error while all
 // log lines are routed there). Not a log level, so --quiet does not silence it.
 void printPlain(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// printf's "%d" wants an int: the low 32 bits of a count, as a signed number.
+inline int printableCount(std::uintmax_t count) {
+  return static_cast<int>(static_cast<std::int32_t>(static_cast<std::uint32_t>(count)));
+}
 
 }  // namespace ravelin
