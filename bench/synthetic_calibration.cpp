@@ -1,5 +1,6 @@
 #include "bench/synthetic_calibration.h"
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 
@@ -15,10 +16,14 @@ constexpr std::size_t kImusPerScale = 64;
 // A fixed pseudo-random sequence, so every run measures the same document.
 class ValueSource {
  public:
+  explicit ValueSource(bool measured) : measured_(measured) {}
+
   double next() {
     state_ = state_ * 1103515245U + 12345U;
     const int sixteenths = static_cast<int>((state_ >> 16) % 4096U) - 2048;
-    return sixteenths / 16.0;
+    // The measured form keeps the same magnitude and adds an irrational tail.
+    return measured_ ? sixteenths / 16.0 + std::sqrt(2.0) * (state_ & 0xFFFFU) / 65536.0
+                     : sixteenths / 16.0;
   }
 
   json array(std::size_t count) {
@@ -33,6 +38,7 @@ class ValueSource {
 
  private:
   std::uint32_t state_ = 1;
+  bool measured_;
 };
 
 json pose(ValueSource& values) {
@@ -118,9 +124,13 @@ json poses(ValueSource& values, std::size_t count) {
 }  // namespace
 
 json makeSyntheticCalibration(std::size_t scale) {
-  ValueSource values;
-  const std::size_t cameraCount = kCamerasPerScale * scale;
-  const std::size_t imuCount = kImusPerScale * scale;
+  return makeSyntheticCalibration({kCamerasPerScale * scale, kImusPerScale * scale});
+}
+
+json makeSyntheticCalibration(const SyntheticShape& shape) {
+  ValueSource values(shape.measuredValues);
+  const std::size_t cameraCount = shape.cameras;
+  const std::size_t imuCount = shape.imus;
   json document{{"cameras", json::array()}, {"imus", json::array()}};
   for (std::size_t i = 0; i < cameraCount; ++i) document["cameras"].push_back(camera(values, i));
   for (std::size_t i = 0; i < imuCount; ++i) document["imus"].push_back(imu(values, i));

@@ -1,7 +1,9 @@
 #include "calibration/block_types.h"
 
-#include <map>
+#include <array>
 #include <stdexcept>
+#include <string_view>
+#include <utility>
 
 #include "calibration/encoder.h"
 #include "calibration/json_values.h"
@@ -10,11 +12,11 @@ namespace ravelin {
 
 namespace {
 
-const std::map<std::string, CamModel, std::less<>> kCamModelsByName = {
+constexpr std::array<std::pair<std::string_view, CamModel>, 3> kCamModelsByName = {{
     {"kb", CamModel::KB},
     {"kb4", CamModel::KB},
     {"kb_spline", CamModel::KB_SPLINE},
-};
+}};
 
 enum class ExtrinsicsForm { MATRIX, CAD, NEITHER };
 
@@ -28,8 +30,10 @@ ExtrinsicsForm extrinsicsFormOf(const json& object) {
 }  // namespace
 
 CamModel camModelFromName(const std::string& name) {
-  const auto found = kCamModelsByName.find(name);
-  return found == kCamModelsByName.end() ? CamModel::UNKNOWN : found->second;
+  for (const auto& [modelName, model] : kCamModelsByName) {
+    if (modelName == name) return model;
+  }
+  return CamModel::UNKNOWN;
 }
 
 BlockId getIntrinsicsBlockTypeBasedOnIntrinsicsModel(const std::string& cameraModel) {

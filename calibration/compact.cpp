@@ -7,29 +7,6 @@
 
 namespace ravelin {
 
-const std::vector<std::string> kExtrinsicsMethodNames = {"Unknown", "independent", "fromPrimaryCal",
-                                                         "fromSecondaryCal"};
-
-const std::vector<std::string> kPixelConventionNames = {"Unknown", "integer", "float"};
-
-const std::vector<std::string> kAlignmentMethodNames = {
-    "Unknown",
-    "Cam0PositionAndOrientation",
-    "Cam1PositionAndOrientation",
-    "CamPositionsAndCamForwardVectors",
-    "CamPositionsAndCam0ForwardVector",
-    "CamPositionsAndIMUPosition",
-    "CamForwardAndIMUUpVectors",
-    "Cam0PositionAndIMUOrientation",
-    "Cam0AndCam1PositionsAndForwardVectors",
-    "FrontAndUpperCamPositions",
-    "CamPositions",
-    "ImuPositionAndOrientation",
-    "RobotEyeBallCamPositionsAndCamForwardVectors",
-};
-
-const std::vector<std::string> kUnitNames = {"mm", "m"};
-
 const std::uint8_t* CadBlockPayload::load(const std::uint8_t* p, const std::uint8_t* end) {
   ByteCursor cursor(p, end);
   if (cursor.remaining() < kFixedSize) {

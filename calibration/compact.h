@@ -206,11 +206,31 @@ struct CadBlockPayload {
   void appendTo(Bytes& out) const;
 };
 
-// Enumeration names, indexed by the value stored in the blob.
-extern const std::vector<std::string> kExtrinsicsMethodNames;
-extern const std::vector<std::string> kPixelConventionNames;
-extern const std::vector<std::string> kAlignmentMethodNames;
-extern const std::vector<std::string> kUnitNames;
+// Enumeration names, indexed by the value stored in the blob. Constant
+// tables, so a run pays nothing for them before main.
+inline constexpr std::array<std::string_view, 4> kExtrinsicsMethodNames = {
+    "Unknown", "independent", "fromPrimaryCal", "fromSecondaryCal"};
+
+inline constexpr std::array<std::string_view, 3> kPixelConventionNames = {"Unknown", "integer",
+                                                                          "float"};
+
+inline constexpr std::array<std::string_view, 13> kAlignmentMethodNames = {
+    "Unknown",
+    "Cam0PositionAndOrientation",
+    "Cam1PositionAndOrientation",
+    "CamPositionsAndCamForwardVectors",
+    "CamPositionsAndCam0ForwardVector",
+    "CamPositionsAndIMUPosition",
+    "CamForwardAndIMUUpVectors",
+    "Cam0PositionAndIMUOrientation",
+    "Cam0AndCam1PositionsAndForwardVectors",
+    "FrontAndUpperCamPositions",
+    "CamPositions",
+    "ImuPositionAndOrientation",
+    "RobotEyeBallCamPositionsAndCamForwardVectors",
+};
+
+inline constexpr std::array<std::string_view, 2> kUnitNames = {"mm", "m"};
 
 // Decodes the payload of one block into JSON. Codecs are stateless and made
 // per block by makeBlockCodec.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -17,15 +18,15 @@ namespace {
 constexpr std::string_view kCadSection = "cad";
 constexpr std::string_view kMetadataSection = "metadata";
 
-std::optional<std::size_t> indexOfName(const std::vector<std::string>& names,
-                                       const std::string& name) {
+std::optional<std::size_t> indexOfName(std::span<const std::string_view> names,
+                                       std::string_view name) {
   const auto found = std::find(names.begin(), names.end(), name);
   if (found == names.end()) return std::nullopt;
   return static_cast<std::size_t>(found - names.begin());
 }
 
 // Index of `name` in `names`, or -1 for a name that is not among them.
-std::int8_t signedIndexOfName(const std::vector<std::string>& names, const std::string& name) {
+std::int8_t signedIndexOfName(std::span<const std::string_view> names, std::string_view name) {
   const auto index = indexOfName(names, name);
   return index ? static_cast<std::int8_t>(*index) : std::int8_t{-1};
 }

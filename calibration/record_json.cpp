@@ -6,7 +6,7 @@ namespace ravelin {
 
 namespace {
 
-const std::string kUnknownName = "Unknown";
+constexpr std::string_view kUnknownName = "Unknown";
 
 json floatToJson(float value) {
   return json(static_cast<double>(value));
@@ -28,7 +28,7 @@ json floatArrayToJson(std::span<const float> values) {
   return array;
 }
 
-const std::string& enumerationName(const std::vector<std::string>& names, int index) {
+std::string_view enumerationName(std::span<const std::string_view> names, int index) {
   if (index < 0 || static_cast<std::size_t>(index) >= names.size()) return kUnknownName;
   return names[static_cast<std::size_t>(index)];
 }

@@ -7,6 +7,7 @@
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "calibration/compact.h"
@@ -17,7 +18,7 @@ namespace ravelin {
 json floatArrayToJson(std::span<const float> values);
 
 // The name at `index`, or "Unknown" when the table has no such entry.
-const std::string& enumerationName(const std::vector<std::string>& names, int index);
+std::string_view enumerationName(std::span<const std::string_view> names, int index);
 
 json recordToJson(const CadPose& pose);
 json recordToJson(const ExtrinsicsMat& matrix);

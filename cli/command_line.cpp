@@ -1,9 +1,9 @@
 #include "cli/command_line.h"
 
 #include <array>
+#include <cstdio>
 #include <exception>
 #include <filesystem>
-#include <iostream>
 
 #include "cli/commands.h"
 #include "cli/file_io.h"
@@ -62,8 +62,10 @@ bool parseOptions(int argc, const char* const argv[], ParsedArguments& parsed) {
   return true;
 }
 
+// Through stdio like the log lines: <iostream> would cost every run its
+// stream and locale set-up before main.
 int printUsage() {
-  std::cout << kUsageText;
+  std::fwrite(kUsageText.data(), 1, kUsageText.size(), stdout);
   return kExitUsage;
 }
 

@@ -1,6 +1,7 @@
 #include <cstdio>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 #include "cli/blob_dispatch.h"
 #include "cli/commands.h"
@@ -11,7 +12,11 @@ namespace ravelin {
 
 namespace {
 
-const fs::path kStandardOutputPath = "-";
+constexpr std::string_view kStandardOutputPath = "-";
+
+// Decoded JSON runs to 8 or 9 bytes of text per blob byte; a guess above that
+// lets the text be built in one piece.
+constexpr std::size_t kJsonBytesPerBlobByte = 12;
 
 // While decoding to standard output, every log line goes to standard error so
 // that standard output carries the JSON document alone.
@@ -30,8 +35,8 @@ class LogLinesToStderr {
   bool enabled_;
 };
 
-void writeToStandardOutput(json& value) {
-  const std::string text = renderJsonDocument(value);
+void writeToStandardOutput(json& value, std::size_t expectedSize) {
+  const std::string text = renderJsonDocument(value, expectedSize);
   if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0) {
     logError("Failed to write data to standard output");
     throw std::runtime_error("Failed to write data to standard output");
@@ -41,7 +46,7 @@ void writeToStandardOutput(json& value) {
 }  // namespace
 
 void runDecode(const fs::path& blobPath, const fs::path& jsonPath) {
-  const bool toStandardOutput = jsonPath == kStandardOutputPath;
+  const bool toStandardOutput = jsonPath.native() == kStandardOutputPath;
   const LogLinesToStderr routing(toStandardOutput);
 
   const Bytes blob = readFile(blobPath);
@@ -53,10 +58,11 @@ void runDecode(const fs::path& blobPath, const fs::path& jsonPath) {
 
   json decoded;
   const bool crcMatched = decodeBlob(*kind, blob, decoded);
+  const std::size_t expectedSize = kJsonBytesPerBlobByte * blob.size();
   if (toStandardOutput) {
-    writeToStandardOutput(decoded);
+    writeToStandardOutput(decoded, expectedSize);
   } else {
-    writeJsonFile(decoded, jsonPath);
+    writeJsonFile(decoded, jsonPath, expectedSize);
   }
 
   if (crcMatched) {

@@ -4,12 +4,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cmath>
-#include <fstream>
+#include <cstddef>
+#include <iterator>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <utility>
 
@@ -19,16 +23,143 @@ namespace ravelin {
 
 namespace {
 
-constexpr std::size_t kReadChunkSize = 4096;
+constexpr std::size_t kReadChunkSize = 64 * 1024;
 
-void refuseOversizedInput(const fs::path& path) {
-  std::error_code error;
-  const std::uintmax_t size = fs::file_size(path, error);
-  if (error || size <= kMaxInputFileSize) return;
-  logError("Input file %s is %ju bytes; files above %ju bytes are refused", path.c_str(), size,
-           kMaxInputFileSize);
+// `sizeWords` is "" before a size known up front and "over " before the
+// limit a stream has just passed.
+[[noreturn]] void refuseOversizedInput(const fs::path& path, const char* sizeWords,
+                                       std::uintmax_t size) {
+  logError("Input file %s is %s%ju bytes; files above %ju bytes are refused", path.c_str(),
+           sizeWords, size, kMaxInputFileSize);
   throw std::runtime_error("Input file too large: " + path.string());
 }
+
+[[noreturn]] void failToRead(const fs::path& path) {
+  logError("Failed to read file: %s", path.c_str());
+  throw std::runtime_error("Failed to read file: " + path.string());
+}
+
+class ReadDescriptor {
+ public:
+  // Directories count as unopenable: they hold no bytes to read.
+  explicit ReadDescriptor(const fs::path& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
+    if (fd_ >= 0 && (::fstat(fd_, &status_) != 0 || S_ISDIR(status_.st_mode))) close();
+  }
+  ~ReadDescriptor() { close(); }
+  ReadDescriptor(const ReadDescriptor&) = delete;
+  ReadDescriptor& operator=(const ReadDescriptor&) = delete;
+
+  bool isOpen() const { return fd_ >= 0; }
+  int fd() const { return fd_; }
+  // The size a regular file claims; other kinds say only when they end.
+  std::optional<std::uintmax_t> regularFileSize() const {
+    if (!S_ISREG(status_.st_mode)) return std::nullopt;
+    return static_cast<std::uintmax_t>(status_.st_size);
+  }
+
+ private:
+  void close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+  }
+
+  int fd_;
+  struct stat status_ {};
+};
+
+// A regular file above the limit is refused by its size before it is read;
+// a FIFO or a device once it passes the limit.
+void refuseOversizedFile(const ReadDescriptor& input, const fs::path& path) {
+  const std::optional<std::uintmax_t> claimedSize = input.regularFileSize();
+  if (claimedSize && *claimedSize > kMaxInputFileSize) {
+    refuseOversizedInput(path, "", *claimedSize);
+  }
+}
+
+void refuseOversizedStream(std::size_t bytesRead, const fs::path& path) {
+  if (bytesRead > kMaxInputFileSize) refuseOversizedInput(path, "over ", kMaxInputFileSize);
+}
+
+// Reads everything `input` yields, in one read for a regular file of
+// unchanged size.
+Bytes readWhole(const ReadDescriptor& input, const fs::path& path) {
+  refuseOversizedFile(input, path);
+  const std::optional<std::uintmax_t> claimedSize = input.regularFileSize();
+  // One byte beyond the claimed size lets the read that fills it see the end.
+  Bytes contents(claimedSize ? static_cast<std::size_t>(*claimedSize) + 1 : kReadChunkSize);
+  std::size_t filled = 0;
+  while (true) {
+    if (filled == contents.size()) {
+      refuseOversizedStream(filled, path);
+      contents.resize(std::min<std::size_t>(2 * filled, kMaxInputFileSize + 1));
+    }
+    const ssize_t count = ::read(input.fd(), contents.data() + filled, contents.size() - filled);
+    if (count < 0 && errno == EINTR) continue;
+    if (count < 0) failToRead(path);
+    if (count == 0) break;
+    filled += static_cast<std::size_t>(count);
+  }
+  contents.resize(filled);
+  return contents;
+}
+
+// A file as the character iterators the JSON parser reads, filled a chunk at
+// a time into one buffer that stays in the cache: the text is never held
+// whole, so a large document costs no copy of itself.
+class ChunkedText {
+ public:
+  ChunkedText(const ReadDescriptor& input, const fs::path& path) : input_(input), path_(path) {
+    refuseOversizedFile(input, path);
+  }
+
+  class Iterator {
+   public:
+    using iterator_category = std::input_iterator_tag;
+    using value_type = char;
+    using difference_type = std::ptrdiff_t;
+    using pointer = const char*;
+    using reference = const char&;
+
+    explicit Iterator(ChunkedText* text) : text_(text) {}
+    const char& operator*() const { return text_->buffer_[text_->next_]; }
+    Iterator& operator++() {
+      ++text_->next_;
+      return *this;
+    }
+    // Only the end is ever compared, and reaching it may read the next chunk.
+    bool operator==(const Iterator& other) const { return atEnd() == other.atEnd(); }
+
+   private:
+    bool atEnd() const { return text_ == nullptr || text_->exhausted(); }
+    ChunkedText* text_;
+  };
+
+  Iterator begin() { return Iterator(this); }
+  Iterator end() { return Iterator(nullptr); }
+
+ private:
+  bool exhausted() { return next_ == filled_ && !refill(); }
+
+  bool refill() {
+    ssize_t count = 0;
+    do {
+      count = ::read(input_.fd(), buffer_.data(), buffer_.size());
+    } while (count < 0 && errno == EINTR);
+    if (count < 0) failToRead(path_);
+    next_ = 0;
+    filled_ = static_cast<std::size_t>(count);
+    bytesRead_ += filled_;
+    refuseOversizedStream(bytesRead_, path_);
+    return filled_ > 0;
+  }
+
+  const ReadDescriptor& input_;
+  const fs::path& path_;
+  std::array<char, kReadChunkSize> buffer_{};
+  std::size_t next_ = 0;
+  std::size_t filled_ = 0;
+  std::size_t bytesRead_ = 0;
+};
 
 [[noreturn]] void failToOpenForWriting(const fs::path& path) {
   logError("Failed to open file for writing: %s", path.c_str());
@@ -87,23 +218,51 @@ void writeAtomically(const std::uint8_t* data, std::size_t size, const fs::path&
   }
 }
 
-// The parser keeps a stack of its own and does not recurse, so checking each
-// container as it opens bounds everything built from the text. `depth`
-// counts the containers around the one that opens.
-bool refuseDeepNesting(int depth, json::parse_event_t event, json&) {
-  const bool opens =
-      event == json::parse_event_t::object_start || event == json::parse_event_t::array_start;
-  if (opens && depth >= kMaxJsonDepth) {
-    logError("JSON input nests deeper than %d levels", kMaxJsonDepth);
-    throw std::runtime_error("JSON nesting too deep");
-  }
-  return true;
-}
+// The library's own document builder, refusing a container that would open
+// deeper than the limit. The parser keeps a stack of its own and does not
+// recurse, so checking each container as it opens bounds everything built
+// from the text. A parse callback could check the same, but the library then
+// takes a slower road that copies every key and rescans every object.
+class DepthLimitedBuilder : public nlohmann::detail::json_sax_dom_parser<json> {
+ public:
+  explicit DepthLimitedBuilder(json& result) : json_sax_dom_parser(result) {}
 
-template <typename Input>
-json parseWithDepthLimit(Input&& input) {
-  return json::parse(std::forward<Input>(input), refuseDeepNesting, /*allow_exceptions=*/true,
-                     /*ignore_comments=*/true);
+  bool start_object(std::size_t elements) {
+    enterContainer();
+    return json_sax_dom_parser::start_object(elements);
+  }
+  bool start_array(std::size_t elements) {
+    enterContainer();
+    return json_sax_dom_parser::start_array(elements);
+  }
+  bool end_object() {
+    --depth_;
+    return json_sax_dom_parser::end_object();
+  }
+  bool end_array() {
+    --depth_;
+    return json_sax_dom_parser::end_array();
+  }
+
+ private:
+  void enterContainer() {
+    if (depth_ >= kMaxJsonDepth) {
+      logError("JSON input nests deeper than %d levels", kMaxJsonDepth);
+      throw std::runtime_error("JSON nesting too deep");
+    }
+    ++depth_;
+  }
+
+  int depth_ = 0;  // containers around the one that opens next
+};
+
+template <typename Iterator>
+json parseWithDepthLimit(Iterator first, Iterator last) {
+  json result;
+  DepthLimitedBuilder builder(result);
+  json::sax_parse(first, last, &builder, json::input_format_t::json, /*strict=*/true,
+                  /*ignore_comments=*/true);
+  return result;
 }
 
 double roundToNineSignificantDigits(double x) {
@@ -148,24 +307,12 @@ std::uintmax_t getFileSize(const fs::path& path) {
 }
 
 Bytes readFile(const fs::path& path) {
-  std::ifstream file;
-  if (!fs::is_directory(path)) file.open(path, std::ios::binary);
-  if (!file.is_open()) {
+  const ReadDescriptor input(path);
+  if (!input.isOpen()) {
     logError("Failed to open file: %s ", path.c_str());
     throw std::runtime_error("Failed to open file: " + path.string());
   }
-  refuseOversizedInput(path);
-
-  Bytes bytes;
-  std::array<char, kReadChunkSize> chunk{};
-  while (file.read(chunk.data(), chunk.size())) {
-    bytes.insert(bytes.end(), chunk.begin(), chunk.end());
-  }
-  if (file.bad()) {
-    logError("Failed to read file: %s", path.c_str());
-    throw std::runtime_error("Failed to read file: " + path.string());
-  }
-  bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + file.gcount());
+  const Bytes bytes = readWhole(input, path);
   logSuccess("Successfully read %d bytes from file", printableCount(bytes.size()));
   return bytes;
 }
@@ -175,23 +322,34 @@ void writeFile(const Bytes& bytes, const fs::path& path) {
   logSuccess("Successfully wrote data to location %s", path.c_str());
 }
 
+// A path that cannot be opened reads as empty text, which the parser refuses
+// in its own words.
 json loadJsonFile(const fs::path& path) {
-  refuseOversizedInput(path);
-  std::ifstream stream(path);
-  return parseWithDepthLimit(stream);
+  const ReadDescriptor input(path);
+  if (!input.isOpen()) return parseJsonDocument({});
+  ChunkedText text(input, path);
+  return parseWithDepthLimit(text.begin(), text.end());
 }
 
 json parseJsonDocument(std::string_view text) {
-  return parseWithDepthLimit(text);
+  return parseWithDepthLimit(text.begin(), text.end());
 }
 
-std::string renderJsonDocument(json& value) {
+// What value.dump(4) does, into a string reserved up front: a reservation
+// beyond what is written costs address space only, while growing by doubling
+// would copy the text and touch twice its pages.
+std::string renderJsonDocument(json& value, std::size_t expectedSize) {
   roundJsonFloats(value);
-  return value.dump(4, ' ', /*ensure_ascii=*/false, json::error_handler_t::strict);
+  std::string text;
+  text.reserve(expectedSize);
+  nlohmann::detail::serializer<json> writer(nlohmann::detail::output_adapter<char>(text), ' ',
+                                            json::error_handler_t::strict);
+  writer.dump(value, /*pretty_print=*/true, /*ensure_ascii=*/false, /*indent_step=*/4);
+  return text;
 }
 
-void writeJsonFile(json& value, const fs::path& path) {
-  const std::string text = renderJsonDocument(value);
+void writeJsonFile(json& value, const fs::path& path, std::size_t expectedSize) {
+  const std::string text = renderJsonDocument(value, expectedSize);
   writeAtomically(reinterpret_cast<const std::uint8_t*>(text.data()), text.size(), path);
 }
 

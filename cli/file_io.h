@@ -35,11 +35,13 @@ constexpr int kMaxJsonDepth = 512;
 json loadJsonFile(const fs::path& path);
 // Parses JSON text exactly as loadJsonFile parses a file's contents.
 json parseJsonDocument(std::string_view text);
-// Rounds `value` in place, then writes it with an indent of 4 and no final newline.
-void writeJsonFile(json& value, const fs::path& path);
+// Rounds `value` in place, then writes it with an indent of 4 and no final
+// newline. `expectedSize` (bytes, a guess) lets a large text be built without
+// copying itself as it grows.
+void writeJsonFile(json& value, const fs::path& path, std::size_t expectedSize = 0);
 // The exact text writeJsonFile writes: rounds `value` in place first. Throws
 // the JSON library's type_error for strings that are not valid UTF-8.
-std::string renderJsonDocument(json& value);
+std::string renderJsonDocument(json& value, std::size_t expectedSize = 0);
 
 // Rounds every floating-point number to 9 significant digits, in place.
 void roundJsonFloats(json& value);

@@ -26,7 +26,11 @@ else()
   # cross build names the run-time libraries of its compiler itself; the
   # static release build needs none.
   set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${RAVELIN_DEB_ARCH})
-  if(NOT CMAKE_EXE_LINKER_FLAGS MATCHES "(^| )-static( |$)")
+  if(CMAKE_EXE_LINKER_FLAGS MATCHES "(^| )-static( |$)")
+    # Nothing to depend on.
+  elseif(RAVELIN_STATIC_RUNTIME)
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6 (>= 2.36)")
+  else()
     set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6 (>= 2.36), libgcc-s1 (>= 3.0), libstdc++6 (>= 12)")
   endif()
 endif()

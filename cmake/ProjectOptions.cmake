@@ -28,3 +28,12 @@ function(ravelin_apply_project_options target)
     target_link_options(${target} PUBLIC ${RAVELIN_FUZZ_INSTRUMENT_FLAGS})
   endif()
 endfunction()
+
+# The dynamic loader spends most of a short run binding libstdc++'s symbols;
+# linked in, the programs start about as fast as a C program. Distributions
+# that must link the system's C++ runtime leave this off.
+function(ravelin_apply_runtime_linkage executable)
+  if(RAVELIN_STATIC_RUNTIME)
+    target_link_options(${executable} PRIVATE -static-libstdc++ -static-libgcc)
+  endif()
+endfunction()

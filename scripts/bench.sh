@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Builds the codec benchmarks (preset "bench"), runs them, measures whole
-# `ravelin decode` runs against the process floor with hyperfine, and prints a
-# summary of every target.
-#   scripts/bench.sh                 everything (about two minutes)
+# `ravelin decode` runs against the process floor with hyperfine, times
+# ravelin beside flatc and protoc on the same documents, and prints a summary
+# of every target.
+#   scripts/bench.sh                 everything (about four minutes)
 #   scripts/bench.sh <benchmark flags>   passed on, e.g. --benchmark_filter=device_config
+#   BENCH_STAGES=peers scripts/bench.sh  only some of the stages: codecs, process, peers
 # Results are kept in build/bench/results/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,69 +14,220 @@ min_time=0.5
 results=build/bench/results
 ravelin=build/bench/cli/ravelin
 floor_limit=1.5
+stages=${BENCH_STAGES:-codecs process peers}
 
 scripts/install-deps.sh bench
 cmake --preset bench >/dev/null
 cmake --build --preset bench
 mkdir -p "$results"
 
-build/bench/bench/ravelin_bench --benchmark_min_time="$min_time" "$@" | tee "$results/codecs.txt"
+stage() { [[ " $stages " == *" $1 "* ]]; }
 
-# The example blob: the calibration when its example is present, else the device config.
+if stage codecs; then
+  build/bench/bench/ravelin_bench --benchmark_min_time="$min_time" "$@" | tee "$results/codecs.txt"
+fi
+
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-example=examples/calibration.json
-[ -f "$example" ] || example=examples/device_config.json
 load=$(cut -d' ' -f1-3 /proc/loadavg)
-"$ravelin" encode --json "$example" --bin "$work/example.bin" --quiet
+machine="$(lscpu | sed -n 's/^Model name: *//p'), $(nproc) cores, $(free -g | awk '/^Mem:/ {print $2}') GiB memory"
 
-# The help text exits with the usage code 2, so hyperfine must ignore exit
-# codes; each decode is checked once by hand instead. -N runs the commands
-# without a shell, so the floor is ravelin's own start and exit. The plain
-# decode writes a new file, as without --force it must: its old output is
-# removed before every run. The --force row overwrites one, which on ext4
-# makes the rename start writing the new file back.
-fresh=("$ravelin" decode --bin "$work/example.bin" --json "$work/fresh.json")
-overwrite=("$ravelin" decode --bin "$work/example.bin" --json "$work/kept.json" --force)
-"${fresh[@]}" >/dev/null && rm "$work/fresh.json"
-"${overwrite[@]}" >/dev/null
-hyperfine -N -i --style basic --warmup 20 --min-runs 300 \
-  --export-json "$results/process.json" \
-  --prepare true --prepare "rm -f $work/fresh.json" --prepare true \
-  "$ravelin --help" "${fresh[*]}" "${overwrite[*]}" |
-  tee "$results/process.txt"
+# Wall time decides the targets; minimum and CPU time show how much of it was
+# waiting on a busy machine. figure <json> <row> <field>
+figure() { jq -r ".results[$2].$3" "$1"; }
 
-figure() { jq -r ".results[$1].$2" "$results/process.json"; }
-floor_s=$(figure 0 median)
-decode_s=$(figure 1 median)
+process_stage() {
+  # The example blob: the calibration when its example is present, else the device config.
+  example=examples/calibration.json
+  [ -f "$example" ] || example=examples/device_config.json
+  "$ravelin" encode --json "$example" --bin "$work/example.bin" --quiet
 
-# Wall time decides the target; minimum and CPU time show how much of it was
-# waiting on a busy machine.
-process_row() {
-  awk -v name="$1" -v median="$(figure "$2" median)" -v min="$(figure "$2" min)" \
-    -v cpu="$(jq -r ".results[$2] | .user + .system" "$results/process.json")" -v floor="$floor_s" \
-    'BEGIN { printf "| %s | %.2f ms | %.2f | %.2f ms | %.2f ms |\n", name, median * 1000, median / floor, min * 1000, cpu * 1000 }'
+  # The help text exits with the usage code 2, so hyperfine must ignore exit
+  # codes; each decode is checked once by hand instead. -N runs the commands
+  # without a shell, so the floor is ravelin's own start and exit. The plain
+  # decode writes a new file, as without --force it must: its old output is
+  # removed before every run. The --force row overwrites one, which on ext4
+  # makes the rename start writing the new file back.
+  local fresh=("$ravelin" decode --bin "$work/example.bin" --json "$work/fresh.json")
+  local overwrite=("$ravelin" decode --bin "$work/example.bin" --json "$work/kept.json" --force)
+  "${fresh[@]}" >/dev/null && rm "$work/fresh.json"
+  "${overwrite[@]}" >/dev/null
+  hyperfine -N -i --style basic --warmup 20 --min-runs 300 \
+    --export-json "$results/process.json" \
+    --prepare true --prepare "rm -f $work/fresh.json" --prepare true \
+    "$ravelin --help" "${fresh[*]}" "${overwrite[*]}" |
+    tee "$results/process.txt"
+
+  local json=$results/process.json
+  floor_s=$(figure "$json" 0 median)
+  decode_s=$(figure "$json" 1 median)
+  process_row() {
+    awk -v name="$1" -v median="$(figure "$json" "$2" median)" -v min="$(figure "$json" "$2" min)" \
+      -v cpu="$(jq -r ".results[$2] | .user + .system" "$json")" -v floor="$floor_s" \
+      'BEGIN { printf "| %s | %.2f ms | %.2f | %.2f ms | %.2f ms |\n", name, median * 1000, median / floor, min * 1000, cpu * 1000 }'
+  }
+  {
+    echo "## Process figure (hyperfine, at least 300 runs each; load average $load before it)"
+    echo
+    echo "| command | median | / floor | min | user + system |"
+    echo "|---|---:|---:|---:|---:|"
+    process_row "ravelin --help (process floor)" 0
+    process_row "ravelin decode, $example's blob to a new file" 1
+    process_row "ravelin decode --force over the previous output" 2
+  } >"$results/process.md"
+  awk -v f="$floor_s" -v d="$decode_s" -v limit="$floor_limit" 'BEGIN {
+    r = d / f
+    printf "%-52s %9.3f <= %-6g %s\n", "ravelin decode to a new file / process floor", r, limit, (r <= limit ? "holds" : "MISSED")
+  }' >"$results/process-targets.txt"
 }
+
+# The peer stage: the same three documents through ravelin, flatc (with
+# bench/peers/calibration.fbs) and protoc (with bench/peers/calibration.proto),
+# each document in one hyperfine call so that every row shares its load.
+peers=bench/peers
+peer_documents=build/bench/bench/ravelin_peer_documents
+feed=build/bench/bench/ravelin_feed
+protoc_schema=(--proto_path="$peers" calibration.proto)
+peer_limit=1.1
+help_limit=1.2
+stdout_limit=1.5
+
+# How every tool writes: each run below writes a new file, its old one removed
+# by the prepare step; ravelin's --force row replaces one instead, durably
+# (flushed to disk before the rename). flatc and protoc write in place and
+# never flush. protoc reads standard input and writes standard output; with
+# -N there is no shell to redirect them, so ravelin_feed opens both files and
+# executes protoc, and its own cost (the feeder row less /bin/true, measured
+# in the same call) is taken off the protoc rows.
+peer_stage_document() {
+  local name=$1 runs=$2
+  local dir=$work/peers/$name out=$work/peers/$name/out
+  mkdir -p "$out/fb"
+  local doc=$dir/$name
+  "$peer_documents" write "${@:3}" "$doc"
+  "$ravelin" encode --json "$doc.json" --bin "$doc.bin" --quiet
+  flatc -b -o "$dir" "$peers/calibration.fbs" "$doc.fb.json"
+  "$feed" "$doc.txtpb" "$doc.pb" protoc --encode=peers.Calibration "${protoc_schema[@]}"
+
+  # Round trips: what each tool gives back from its own blob, number by number.
+  "$ravelin" decode --bin "$doc.bin" --json "$out/back.json" --quiet
+  flatc --json --strict-json --raw-binary -o "$out" "$peers/calibration.fbs" -- "$doc.fb.bin"
+  "$feed" "$doc.pb" "$out/back.txtpb" protoc --decode=peers.Calibration "${protoc_schema[@]}"
+  local lost_ravelin lost_flatc lost_protoc
+  lost_ravelin=$("$peer_documents" compare "$doc.json" "$out/back.json")
+  lost_flatc=$("$peer_documents" compare "$doc.fb.json" "$out/$name.fb.json")
+  lost_protoc=$("$peer_documents" compare "$doc.txtpb" "$out/back.txtpb")
+
+  local commands=(
+    "/bin/true"
+    "$feed $doc.txtpb $out/feed.out /bin/true"
+    "$ravelin encode --json $doc.json --bin $out/new.bin"
+    "$ravelin encode --json $doc.json --bin $out/kept.bin --force"
+    "flatc -b -o $out/fb $peers/calibration.fbs $doc.fb.json"
+    "$feed $doc.txtpb $out/new.pb protoc --encode=peers.Calibration ${protoc_schema[*]}"
+    "$ravelin decode --bin $doc.bin --json $out/new.json"
+    "$ravelin decode --bin $doc.bin --json $out/kept.json --force"
+    "flatc --json --strict-json --raw-binary -o $out/fb $peers/calibration.fbs -- $doc.fb.bin"
+    "$feed $doc.pb $out/new.txtpb protoc --decode=peers.Calibration ${protoc_schema[*]}"
+    "$ravelin --help"
+    "$ravelin decode --bin $doc.bin --json -"
+  )
+  local prepare=(
+    true true "rm -f $out/new.bin" true "rm -f $out/fb/$name.fb.bin" "rm -f $out/new.pb"
+    "rm -f $out/new.json" true "rm -f $out/fb/$name.fb.json" "rm -f $out/new.txtpb" true true
+  )
+  # The process-floor rows only on the small example.
+  [ "$name" = example ] || { unset 'commands[10]' 'commands[11]' 'prepare[10]' 'prepare[11]'; }
+  local prepare_options=()
+  for step in "${prepare[@]}"; do prepare_options+=(--prepare "$step"); done
+
+  local json=$results/peers-$name.json
+  local load_before
+  load_before=$(cut -d' ' -f1-3 /proc/loadavg)
+  hyperfine -N -i --style basic --warmup 3 --min-runs "$runs" --export-json "$json" \
+    "${prepare_options[@]}" "${commands[@]}" >"$results/peers-$name.txt"
+
+  local t=()
+  for i in "${!commands[@]}"; do t[i]=$(figure "$json" "$i" median); done
+  size() { stat -c %s "$1"; }
+  awk -v name="$name" -v load="$load_before" -v json="$(size "$doc.json")" -v text="$(size "$doc.txtpb")" \
+    -v blob="$(size "$doc.bin")" -v fb="$(size "$doc.fb.bin")" -v pb="$(size "$doc.pb")" \
+    -v lr="$lost_ravelin" -v lf="$lost_flatc" -v lp="$lost_protoc" \
+    -v t0="${t[0]}" -v tf="${t[1]}" -v en="${t[2]}" -v er="${t[3]}" -v fe="${t[4]}" -v pe="${t[5]}" \
+    -v dn="${t[6]}" -v dr="${t[7]}" -v fd="${t[8]}" -v pd="${t[9]}" \
+    -v help="${t[10]:-0}" -v stdout="${t[11]:-0}" -v peer_limit="$peer_limit" \
+    -v help_limit="$help_limit" -v stdout_limit="$stdout_limit" -v targets="$results/peer-targets.txt" '
+    function ms(s) { return sprintf("%.2f ms", s * 1000) }
+    function target(label, value, limit, at_least) {
+      ok = at_least ? value >= limit : value <= limit
+      printf "%-52s %9.3f %s %-6g %s\n", label, value, (at_least ? ">=" : "<="), limit,
+        (ok ? "holds" : "MISSED") >> targets
+    }
+    BEGIN {
+      feeder = tf - t0
+      pe -= feeder; pd -= feeder
+      printf "### %s\n\n", name
+      printf "Sizes: JSON %d bytes, text format %d; blob %d, FlatBuffer %d, protobuf %d. ", json, text, blob, fb, pb
+      printf "Numbers changed in the round trip: ravelin %s, flatc %s, protoc %s. ", lr, lf, lp
+      printf "/bin/true %s, feeder %s (taken off protoc); load average %s before the call.\n\n", ms(t0), ms(feeder), load
+      print "| direction | ravelin, new file | ravelin, replacing | flatc | protoc | flatc / new | flatc / replacing | protoc / new | protoc / replacing |"
+      print "|---|---:|---:|---:|---:|---:|---:|---:|---:|"
+      printf "| encode | %s | %s | %s | %s | %.2f | %.2f | %.2f | %.2f |\n", ms(en), ms(er), ms(fe), ms(pe), fe / en, fe / er, pe / en, pe / er
+      printf "| decode | %s | %s | %s | %s | %.2f | %.2f | %.2f | %.2f |\n", ms(dn), ms(dr), ms(fd), ms(pd), fd / dn, fd / dr, pd / dn, pd / dr
+      if (help > 0) printf "\nravelin --help %s (%.2f x /bin/true); ravelin decode --json - %s (%.2f x /bin/true).\n", ms(help), help / t0, ms(stdout), stdout / t0
+      print ""
+      if (help > 0) {
+        target("ravelin --help / /bin/true", help / t0, help_limit, 0)
+        target("ravelin decode --json - / /bin/true", stdout / t0, stdout_limit, 0)
+      }
+      split("encode decode", dirs, " ")
+      peer_t["encode", "flatc"] = fe; peer_t["encode", "protoc"] = pe
+      peer_t["decode", "flatc"] = fd; peer_t["decode", "protoc"] = pd
+      own["encode", "new file"] = en; own["encode", "replacing"] = er
+      own["decode", "new file"] = dn; own["decode", "replacing"] = dr
+      for (d = 1; d <= 2; d++) {
+        split("flatc protoc", tools, " ")
+        for (k = 1; k <= 2; k++) {
+          split("new file,replacing", modes, ",")
+          for (m = 1; m <= 2; m++) {
+            target(sprintf("%s %s: %s / ravelin %s", name, dirs[d], tools[k], modes[m]),
+                   peer_t[dirs[d], tools[k]] / own[dirs[d], modes[m]], peer_limit, 1)
+          }
+        }
+      }
+    }' >>"$results/peers.md"
+}
+
+peer_stage() {
+  : >"$results/peers.md"
+  : >"$results/peer-targets.txt"
+  peer_stage_document example 200 example examples/calibration.json
+  peer_stage_document two-camera 200 two-camera
+  peer_stage_document cameras-2000 10 cameras-2000
+}
+
+stage process && process_stage
+stage peers && peer_stage
 
 {
   echo
   echo "## Machine"
   echo
-  echo "$(lscpu | sed -n 's/^Model name: *//p'), $(nproc) cores, $(free -g | awk '/^Mem:/ {print $2}') GiB memory; load average $load before the process figure"
-  echo
-  echo "## Process figure (hyperfine, at least 300 runs each)"
-  echo
-  echo "| command | median | / floor | min | user + system |"
-  echo "|---|---:|---:|---:|---:|"
-  process_row "ravelin --help (process floor)" 0
-  process_row "ravelin decode, $example's blob to a new file" 1
-  process_row "ravelin decode --force over the previous output" 2
+  echo "$machine; load average $load at the start"
+  if stage process; then
+    echo
+    cat "$results/process.md"
+  fi
+  if stage peers; then
+    echo
+    echo "## Beside flatc $(flatc --version | awk '{print $3}') and protoc $(protoc --version | awk '{print $2}') (hyperfine medians)"
+    echo
+    cat "$results/peers.md"
+  fi
   echo
   echo "## Targets"
   echo
-  sed -n '/^## Targets/,$p' "$results/codecs.txt" | tail -n +3
-  awk -v f="$floor_s" -v d="$decode_s" -v limit="$floor_limit" 'BEGIN {
-    r = d / f
-    printf "%-52s %9.3f <= %-6g %s\n", "ravelin decode to a new file / process floor", r, limit, (r <= limit ? "holds" : "MISSED")
-  }'
+  if stage codecs; then sed -n '/^## Targets/,$p' "$results/codecs.txt" | tail -n +3; fi
+  if stage process; then cat "$results/process-targets.txt"; fi
+  if stage peers; then cat "$results/peer-targets.txt"; fi
 } | tee "$results/summary.txt"

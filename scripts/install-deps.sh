@@ -6,7 +6,8 @@
 #   scripts/install-deps.sh            build and test (native, sanitizers, packaging)
 #   scripts/install-deps.sh cross      plus the ARM64 and s390x cross toolchains and qemu
 #   scripts/install-deps.sh fuzz       plus clang's fuzzing runtime
-#   scripts/install-deps.sh bench      plus Google Benchmark, zlib, hyperfine and jq
+#   scripts/install-deps.sh bench      plus Google Benchmark, zlib, hyperfine, jq and the
+#                                      peer tools flatc and protoc
 #   scripts/install-deps.sh all        everything above
 set -euo pipefail
 
@@ -16,7 +17,7 @@ base=(build-essential cmake ninja-build pkg-config g++ clang clang-format
       nlohmann-json3-dev libgtest-dev libgmock-dev dpkg-dev groff-base systemd)
 cross=(g++-aarch64-linux-gnu g++-s390x-linux-gnu qemu-user googletest)
 fuzz=(clang libclang-rt-14-dev)
-bench=(libbenchmark-dev zlib1g-dev hyperfine jq)
+bench=(libbenchmark-dev zlib1g-dev hyperfine jq flatbuffers-compiler protobuf-compiler)
 
 wanted=("${base[@]}")
 for group in "$@"; do
