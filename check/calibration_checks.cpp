@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <map>
@@ -32,8 +34,8 @@ using check::norm;
 using check::Vec3;
 using namespace thresholds;
 
-// CAD-form extrinsics are millimetres on the device whatever the CAD
-// section says: the decoder annotates them "mm" unconditionally.
+// CAD-form extrinsics are always millimetres (the decoder annotates them
+// "mm" whatever the CAD section says); the CAD section is unless it says "m".
 constexpr double kMillimetresPerMetre = 1000.0;
 // Width and height are 16-bit in the blob.
 constexpr double kMaxImageSide = 65535.0;

@@ -11,7 +11,7 @@ namespace {
 
 // Both formats store these numbers in single precision: a larger one is
 // refused by the calibration encoder and becomes an infinity in a device config.
-constexpr double kFloatMax = std::numeric_limits<float>::max();
+constexpr double kFloatMax = static_cast<double>(std::numeric_limits<float>::max());
 
 bool finiteInSinglePrecision(double value) {
   return std::isfinite(value) && std::fabs(value) <= kFloatMax;
