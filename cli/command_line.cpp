@@ -122,7 +122,27 @@ int runTestCrcRow(const ParsedArguments& arguments) {
   return kExitSuccess;
 }
 
-constexpr std::array<CommandRow, 5> kCommands = {{
+std::optional<fs::path> optionalPath(const ParsedArguments& arguments, const char* option) {
+  if (!arguments.options.contains(option)) return std::nullopt;
+  return optionPath(arguments, option);
+}
+
+// Either input, or both; the row checks that one is there.
+int runCheckRow(const ParsedArguments& arguments) {
+  const std::optional<fs::path> in = optionalPath(arguments, "--json");
+  const std::optional<fs::path> bin = optionalPath(arguments, "--bin");
+  if (!in && !bin) {
+    logError("check requires --json <file> or --bin <file>");
+    return printUsage();
+  }
+  if ((in && !checkInputExists(*in, "Input JSON")) ||
+      (bin && !checkInputExists(*bin, "Input binary"))) {
+    return kExitPathRefused;
+  }
+  return runCheck(in, bin);
+}
+
+constexpr std::array<CommandRow, 6> kCommands = {{
     {"decode",
      {"--bin", "--json"},
      "decode requires --bin <cal.bin> and --json <cal.json>",
@@ -137,6 +157,7 @@ constexpr std::array<CommandRow, 5> kCommands = {{
      "compare-encodings requires --json <file>",
      runCompareEncodingsRow},
     {"test-crc", {"--json", nullptr}, "test-crc requires --json <file>", runTestCrcRow},
+    {"check", {nullptr, nullptr}, nullptr, runCheckRow},
 }};
 
 bool hasRequiredOptions(const CommandRow& row, const ParsedArguments& arguments) {

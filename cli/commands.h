@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <nlohmann/json.hpp>
+#include <optional>
 
 #include "wire/byte_io.h"
 
@@ -22,5 +23,8 @@ int runVerify(const fs::path& jsonPath, const fs::path& blobPath);
 int verifyRoundTrip(const nlohmann::json& source, const Bytes& blob, const fs::path& blobPath);
 void runCompareEncodings(const fs::path& jsonPath);
 void runTestCrc(const fs::path& jsonPath);
+// Judges the document, the blob or both (the JSON first) for physical
+// plausibility; returns 0 (nothing found), 5 (an error) or 6 (warnings only).
+int runCheck(const std::optional<fs::path>& jsonPath, const std::optional<fs::path>& blobPath);
 
 }  // namespace ravelin

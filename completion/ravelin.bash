@@ -18,7 +18,7 @@ _ravelin_unused_options() {
     case $1 in
         decode | decode-verify) options="--bin --json --force --quiet" ;;
         encode | encode-verify) options="--json --bin --verify --force --quiet" ;;
-        verify) options="--json --bin --quiet" ;;
+        verify | check) options="--json --bin --quiet" ;;
         compare-encodings | test-crc) options="--json --quiet" ;;
         *) return ;;
     esac
@@ -41,7 +41,7 @@ _ravelin() {
         if [[ $current == -* ]]; then
             mapfile -t COMPREPLY < <(compgen -W "--help -h" -- "$current")
         else
-            mapfile -t COMPREPLY < <(compgen -W "decode encode verify compare-encodings test-crc" -- "$current")
+            mapfile -t COMPREPLY < <(compgen -W "decode encode verify compare-encodings test-crc check" -- "$current")
         fi
         return
     fi

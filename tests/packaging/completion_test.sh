@@ -39,13 +39,14 @@ expect() {
   [[ $actual == "$expected" ]] || fail "completing '$*': got '$actual', expected '$expected'"
 }
 
-expect "compare-encodings decode encode test-crc verify" ravelin ""
+expect "check compare-encodings decode encode test-crc verify" ravelin ""
 expect "decode" ravelin de
 expect "--help -h" ravelin -
 expect "--bin --force --json --quiet" ravelin decode --
 expect "--bin --force --json --quiet" ravelin decode-verify ""
 expect "--bin --force --quiet --verify" ravelin encode --json cal.json ""
 expect "--bin --json --quiet" ravelin verify ""
+expect "--bin --quiet" ravelin check --json cal.json ""
 expect "--json --quiet" ravelin compare-encodings ""
 expect "--quiet" ravelin test-crc --json cal.json -
 expect "" ravelin frobnicate --
