@@ -196,6 +196,14 @@ INSTANTIATE_TEST_SUITE_P(
                     kExitUsage,
                     true,
                     errorLine("Unrecognized command '--quiet'")},
+        // Only the exact version words, and only as the first word, print the version.
+        ProgramCase{
+            "LowerCaseDashV", {"-v"}, kExitUsage, true, errorLine("Unrecognized command '-v'")},
+        ProgramCase{"VersionAfterTheCommandIsAnOptionWithoutValue",
+                    {"decode", "--version"},
+                    kExitUsage,
+                    true,
+                    ""},
         ProgramCase{"UnknownCommand",
                     {"frobnicate"},
                     kExitUsage,
@@ -259,6 +267,63 @@ INSTANTIATE_TEST_SUITE_P(
                     false,
                     ""}),
     testing::ByCaseName());
+
+struct VersionCase {
+  const char* name;
+  std::vector<std::string> arguments;
+};
+
+class VersionTest : public ::testing::TestWithParam<VersionCase> {};
+
+TEST_P(VersionTest, PrintsTheProjectVersionAndExitsZero) {
+  const auto result = runRavelin(GetParam().arguments);
+  EXPECT_EQ(result.exitCode, kExitSuccess);
+  EXPECT_EQ(result.out, "ravelin " RAVELIN_VERSION "\n");
+  EXPECT_EQ(result.err, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Words, VersionTest,
+                         ::testing::Values(VersionCase{"DashDashVersion", {"--version"}},
+                                           VersionCase{"Version", {"version"}},
+                                           VersionCase{"DashCapitalV", {"-V", "--bin", "stray"}}),
+                         testing::ByCaseName());
+
+struct ColourCase {
+  const char* name;
+  std::vector<std::string> environment;
+  bool coloured;
+};
+
+class NoColorTest : public ::testing::TestWithParam<ColourCase> {};
+
+TEST_P(NoColorTest, LogLinesCarryColoursUnlessNoColorIsSetAndNotEmpty) {
+  const ColourCase& c = GetParam();
+  const auto line = [&](std::string (*colouredLine)(const std::string&), const std::string& tag,
+                        const std::string& text) {
+    return c.coloured ? colouredLine(text) : tag + " " + text + "\n";
+  };
+  TempDir dir;
+  ProcessOptions options;
+  options.environment = c.environment;
+  options.workingDirectory = dir.path();
+
+  const auto decoded = runRavelin(
+      {"decode", "--bin", PROJECT_SOURCE_DIR "/tests/golden/device_config.bin", "--json", "o.json"},
+      options);
+  EXPECT_EQ(decoded.out,
+            line(testing::successLine, "[SUCCESS]", "Successfully read 879 bytes from file") +
+                line(testing::successLine, "[SUCCESS]",
+                     "Finished decoding device config binary file. Deserialized contents saved "
+                     "to o.json"));
+  const auto refused = runRavelin({"frobnicate"}, options);
+  EXPECT_EQ(refused.err, line(errorLine, "[ERROR]", "Unrecognized command 'frobnicate'"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Environments, NoColorTest,
+                         ::testing::Values(ColourCase{"Unset", {}, true},
+                                           ColourCase{"Empty", {"NO_COLOR="}, true},
+                                           ColourCase{"Set", {"NO_COLOR=1"}, false}),
+                         testing::ByCaseName());
 
 TEST(RavelinProgram, VerifyChecksTheBinaryAfterTheJson) {
   TempDir dir;
