@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # The ravelin(1) page renders without warnings and documents every command
-# and option the program knows, exactly its exit codes, and its input limit.
-#   ravelin_man_page_test.sh PAGE RAVELIN COMMAND_LINE_CPP COMMAND_LINE_H FILE_IO_H
+# and option the program knows, exactly its exit codes, its input limits and
+# the environment variables it reads.
+#   ravelin_man_page_test.sh PAGE RAVELIN COMMAND_LINE_CPP COMMAND_LINE_H FILE_IO_H LOG_CPP
 # shellcheck source=tests/packaging/lib.sh
 source "$(dirname "$0")/lib.sh"
-page=$1 ravelin=$2 command_line_cpp=$3 command_line_h=$4 file_io_h=$5
+page=$1 ravelin=$2 command_line_cpp=$3 command_line_h=$4 file_io_h=$5 log_cpp=$6
 
 render_man_page "$page"
 text=$rendered
@@ -25,5 +26,13 @@ defined=$(grep -oE 'kExit[A-Za-z]+ = [0-9]+' "$command_line_h" | awk '{ print $3
 limit_expression=$(sed -nE 's/.*kMaxInputFileSize = ([0-9ULL *]+);.*/\1/p' "$file_io_h" | sed 's/ULL//g')
 [[ -n $limit_expression ]] || fail "no kMaxInputFileSize in $file_io_h"
 require_words "$text" "$page" "$((limit_expression))"
+depth=$(sed -nE 's/.*kMaxJsonDepth = ([0-9]+);.*/\1/p' "$file_io_h")
+[[ -n $depth ]] || fail "no kMaxJsonDepth in $file_io_h"
+require_words "$text" "$page" "$depth"
+
+mapfile -t variables < <(grep -ohE 'getenv\("[A-Z_]+"\)' "$log_cpp" | cut -d'"' -f2 | sort -u)
+((${#variables[@]} > 0)) || fail "no environment variable found in $log_cpp"
+environment=$(awk '/^ENVIRONMENT/ { inside = 1; next } /^[A-Z]/ { inside = 0 } inside' <<<"$text")
+require_words "$environment" "ENVIRONMENT of $page" "${variables[@]}"
 
 finish
