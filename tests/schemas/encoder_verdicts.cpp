@@ -1,20 +1,12 @@
-// Tells, for each JSON file, which encoders accept it, so that a schema test
-// can compare the schemas with the encoders over thousands of documents in
-// one run.
-//
-//   encoder_verdicts <file-or-directory>...
-//
-// Prints one JSON object per line: {"path", "accepted_by": [kinds]} and, for
-// a document some encoder accepts, the document as parsed ("document"), so
-// that a reader without comment support sees exactly what the encoder saw.
-// Directories are walked (not recursively); files that are not JSON get an
-// empty "accepted_by".
+// Tells which encoders accept each JSON file given, so that the schema test
+// compares schemas and encoders over thousands of documents in one run. One
+// JSON line per file: {"path", "accepted_by": [...]}, plus the document as
+// parsed ("document") when an encoder accepts it, so that a reader that knows
+// no comments sees what the encoder saw.
 
 #include <cstdio>
 #include <exception>
-#include <filesystem>
 #include <string>
-#include <vector>
 
 #include "calibration/encoder.h"
 #include "cli/file_io.h"
@@ -24,7 +16,6 @@
 namespace {
 
 using ravelin::json;
-namespace fs = std::filesystem;
 
 template <typename Encode>
 bool accepts(Encode&& encode) {
@@ -35,14 +26,15 @@ bool accepts(Encode&& encode) {
   }
 }
 
-json verdictOf(const fs::path& path) {
-  json verdict{{"path", path.string()}, {"accepted_by", json::array()}};
+json verdictOf(const char* path) {
+  json verdict{{"path", path}, {"accepted_by", json::array()}};
   json document;
   try {
     document = ravelin::loadJsonFile(path);
   } catch (const std::exception&) {
     return verdict;
   }
+  // As the commands do: a calibration is encoded only once it is recognised.
   if (accepts([&] {
         return ravelin::isCompactCalibrationJson(document)
                    ? ravelin::encodeCompactCalibration(document)
@@ -57,29 +49,13 @@ json verdictOf(const fs::path& path) {
   return verdict;
 }
 
-std::vector<fs::path> filesOf(const fs::path& argument) {
-  if (!fs::is_directory(argument)) return {argument};
-  std::vector<fs::path> files;
-  for (const auto& entry : fs::directory_iterator(argument)) {
-    if (entry.is_regular_file()) files.push_back(entry.path());
-  }
-  return files;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   ravelin::quietMode = true;
-  try {
-    for (int i = 1; i < argc; ++i) {
-      for (const fs::path& file : filesOf(argv[i])) {
-        const std::string line = verdictOf(file).dump() + "\n";
-        std::fwrite(line.data(), 1, line.size(), stdout);
-      }
-    }
-  } catch (const std::exception& error) {
-    std::fprintf(stderr, "encoder_verdicts: %s\n", error.what());
-    return 1;
+  for (int i = 1; i < argc; ++i) {
+    const std::string line = verdictOf(argv[i]).dump() + "\n";
+    std::fwrite(line.data(), 1, line.size(), stdout);
   }
   return 0;
 }
