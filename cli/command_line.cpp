@@ -40,6 +40,10 @@ bool isHelpWord(std::string_view word) {
   return word == "help" || word == "--help" || word == "-help" || word == "-h";
 }
 
+bool isVersionWord(std::string_view word) {
+  return word == "version" || word == "--version" || word == "-V";
+}
+
 // Walks the words after the command; false when the line is malformed.
 bool parseOptions(int argc, const char* const argv[], ParsedArguments& parsed) {
   for (int i = 2; i < argc; ++i) {
@@ -67,6 +71,11 @@ bool parseOptions(int argc, const char* const argv[], ParsedArguments& parsed) {
 int printUsage() {
   std::fwrite(kUsageText.data(), 1, kUsageText.size(), stdout);
   return kExitUsage;
+}
+
+int printVersion() {
+  std::fputs("ravelin " RAVELIN_VERSION "\n", stdout);
+  return kExitSuccess;
 }
 
 struct CommandRow {
@@ -177,6 +186,10 @@ std::optional<ParsedArguments> parseArguments(int argc, const char* const argv[]
     parsed.command = "help";
     return parsed;
   }
+  if (isVersionWord(parsed.command)) {
+    parsed.command = "version";
+    return parsed;
+  }
   if (parsed.command == "decode-verify") {
     parsed.command = "decode";
   } else if (parsed.command == "encode-verify") {
@@ -191,6 +204,7 @@ int runCommand(const std::optional<ParsedArguments>& arguments) {
   if (!arguments || arguments->command.empty() || arguments->command == "help") {
     return printUsage();
   }
+  if (arguments->command == "version") return printVersion();
   for (const CommandRow& row : kCommands) {
     if (row.name != arguments->command) continue;
     if (!hasRequiredOptions(row, *arguments)) {
@@ -204,6 +218,7 @@ int runCommand(const std::optional<ParsedArguments>& arguments) {
 }
 
 int runMain(int argc, const char* const argv[]) {
+  enableColours(!environmentForbidsColour());
   try {
     return runCommand(parseArguments(argc, argv));
   } catch (const std::exception& e) {

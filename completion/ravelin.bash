@@ -39,7 +39,7 @@ _ravelin() {
 
     if ((COMP_CWORD == 1)); then
         if [[ $current == -* ]]; then
-            mapfile -t COMPREPLY < <(compgen -W "--help -h" -- "$current")
+            mapfile -t COMPREPLY < <(compgen -W "--help -h --version -V" -- "$current")
         else
             mapfile -t COMPREPLY < <(compgen -W "decode encode verify compare-encodings test-crc check" -- "$current")
         fi

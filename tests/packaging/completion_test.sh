@@ -28,7 +28,7 @@ offers() {
     COMP_CWORD=$(($# - 1))
     COMPREPLY=()
     "$function" ravelin "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD - 1]}"
-    printf '%s\n' "${COMPREPLY[@]}" | sort | tr '\n' ' ' | sed 's/ $//'
+    printf '%s\n' "${COMPREPLY[@]}" | LC_ALL=C sort | tr '\n' ' ' | sed 's/ $//'
   )
 }
 
@@ -41,7 +41,7 @@ expect() {
 
 expect "check compare-encodings decode encode test-crc verify" ravelin ""
 expect "decode" ravelin de
-expect "--help -h" ravelin -
+expect "--help --version -V -h" ravelin -
 expect "--bin --force --json --quiet" ravelin decode --
 expect "--bin --force --json --quiet" ravelin decode-verify ""
 expect "--bin --force --quiet --verify" ravelin encode --json cal.json ""

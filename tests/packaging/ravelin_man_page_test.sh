@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # The ravelin(1) page renders without warnings and documents every command
-# and option the program knows, exactly its exit codes, its input limit and
-# the thresholds of its plausibility checks.
-#   ravelin_man_page_test.sh PAGE RAVELIN COMMAND_LINE_CPP COMMAND_LINE_H FILE_IO_H THRESHOLDS_H
+# and option the program knows, exactly its exit codes, its input limits, the
+# environment variables it reads and the thresholds of its plausibility checks.
+#   ravelin_man_page_test.sh PAGE RAVELIN COMMAND_LINE_CPP COMMAND_LINE_H FILE_IO_H LOG_CPP THRESHOLDS_H
 # shellcheck source=tests/packaging/lib.sh
 source "$(dirname "$0")/lib.sh"
-page=$1 ravelin=$2 command_line_cpp=$3 command_line_h=$4 file_io_h=$5 thresholds_h=$6
+page=$1 ravelin=$2 command_line_cpp=$3 command_line_h=$4 file_io_h=$5 log_cpp=$6 thresholds_h=$7
 
 render_man_page "$page"
 text=$rendered
@@ -30,6 +30,14 @@ defined=$(grep -oE 'kExit[A-Za-z]+ = [0-9]+' "$command_line_h" | awk '{ print $3
 limit_expression=$(sed -nE 's/.*kMaxInputFileSize = ([0-9ULL *]+);.*/\1/p' "$file_io_h" | sed 's/ULL//g')
 [[ -n $limit_expression ]] || fail "no kMaxInputFileSize in $file_io_h"
 require_words "$text" "$page" "$((limit_expression))"
+depth=$(sed -nE 's/.*kMaxJsonDepth = ([0-9]+);.*/\1/p' "$file_io_h")
+[[ -n $depth ]] || fail "no kMaxJsonDepth in $file_io_h"
+require_words "$text" "$page" "$depth"
+
+mapfile -t variables < <(grep -ohE 'getenv\("[A-Z_]+"\)' "$log_cpp" | cut -d'"' -f2 | sort -u)
+((${#variables[@]} > 0)) || fail "no environment variable found in $log_cpp"
+environment=$(awk '/^ENVIRONMENT/ { inside = 1; next } /^[A-Z]/ { inside = 0 } inside' <<<"$text")
+require_words "$environment" "ENVIRONMENT of $page" "${variables[@]}"
 
 mapfile -t thresholds < <(sed -nE 's/.*constexpr double k[A-Za-z]+ = ([0-9.e-]+);.*/\1/p' "$thresholds_h")
 ((${#thresholds[@]} > 0)) || fail "no thresholds in $thresholds_h"
