@@ -143,8 +143,9 @@ class CleanupOnSignals {
     }
   }
   ~CleanupOnSignals() {
-    for (std::size_t i = 0; i < kSignals.size(); ++i)
+    for (std::size_t i = 0; i < kSignals.size(); ++i) {
       ::sigaction(kSignals[i], &previous_[i], nullptr);
+    }
   }
   CleanupOnSignals(const CleanupOnSignals&) = delete;
   CleanupOnSignals& operator=(const CleanupOnSignals&) = delete;
