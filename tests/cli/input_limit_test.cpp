@@ -157,7 +157,7 @@ TEST(InputLimit, EndlessInputsAreRefusedOnceTheyPassTheLimit) {
   patient.timeout = std::chrono::minutes(5);
   for (const fs::path& input : {fs::path("/dev/zero"), pipe}) {
     const auto result = runRavelin({"decode", "--bin", input, "--json", dir / "o.json"}, patient);
-    EXPECT_EQ(result.exitCode, kExitException) << input;
+    EXPECT_EQ(result.exitCode, kExitException) << input << (result.timedOut ? " timed out" : "");
     EXPECT_THAT(result.err, HasSubstr("Input file " + input.string() + " is over " +
                                       std::to_string(kMaxInputFileSize) + " bytes"));
   }
