@@ -95,7 +95,8 @@ int runDecodeRow(const ParsedArguments& arguments) {
   const fs::path bin = optionPath(arguments, "--bin");
   const fs::path out = optionPath(arguments, "--json");
   if (!checkInputExists(bin, "Input binary")) return kExitPathRefused;
-  if (out != "-" && !checkOutputWritable(out, arguments.force, "Output JSON")) {
+  if (out != "-" && (!checkOutputWritable(out, arguments.force, "Output JSON") ||
+                     !checkOutputTarget(out, "Output JSON", bin, "Input binary"))) {
     return kExitPathRefused;
   }
   runDecode(bin, out);
@@ -106,7 +107,10 @@ int runEncodeRow(const ParsedArguments& arguments) {
   const fs::path in = optionPath(arguments, "--json");
   const fs::path bin = optionPath(arguments, "--bin");
   if (!checkInputExists(in, "Input JSON")) return kExitPathRefused;
-  if (!checkOutputWritable(bin, arguments.force, "Output binary")) return kExitPathRefused;
+  if (!checkOutputWritable(bin, arguments.force, "Output binary") ||
+      !checkOutputTarget(bin, "Output binary", in, "Input JSON")) {
+    return kExitPathRefused;
+  }
   return runEncode(in, bin, arguments.verify);
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 
-// Whole-file reading and writing for ravelin. Outputs are written to a
-// temporary file beside the target and renamed over it only when complete,
-// so a failed command never leaves a half-written file or loses an old one.
+// Whole-file reading and writing for ravelin. Outputs are written as
+// cli/output_file.h describes: a failed or interrupted command never leaves a
+// half-written file or loses an old one, and a finished one is on disk.
 
 #include <cstdint>
 #include <filesystem>
@@ -22,9 +22,17 @@ constexpr std::uintmax_t kMaxInputFileSize = 256ULL * 1024 * 1024;
 bool checkInputExists(const fs::path& path, const char* label);
 // Creates missing parent directories of an output that does not exist yet.
 bool checkOutputWritable(const fs::path& path, bool force, const char* label);
+// Refuses, with its own error line, an output that is a symlink leading
+// nowhere, and one that is the same stored file as the input (a regular file
+// or a block device, however the two paths spell it).
+bool checkOutputTarget(const fs::path& output, const char* outputLabel, const fs::path& input,
+                       const char* inputLabel);
 std::uintmax_t getFileSize(const fs::path& path);
 
 Bytes readFile(const fs::path& path);
+// The system's words for errno value `error` as an error line of their own,
+// after the line that says what failed; nothing for 0.
+void logSystemReason(int error);
 void writeFile(const Bytes& bytes, const fs::path& path);
 
 // Deeper JSON is refused while it is parsed: the library's writer and diff

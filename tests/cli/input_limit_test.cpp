@@ -2,13 +2,19 @@
 // before they are read (sparse files give the sizes without using the disk),
 // and JSON nested deeper than kMaxJsonDepth is refused while it is parsed.
 
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <functional>
 #include <ostream>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli/command_line.h"
@@ -125,6 +131,39 @@ TEST(InputLimit, RavelinRefusesHostileNestingWithExitTen) {
   EXPECT_EQ(result.exitCode, kExitException);
   EXPECT_THAT(result.err, HasSubstr("Unhandled exception: JSON nesting too deep"));
   EXPECT_FALSE(fs::exists(dir / "out.bin"));
+}
+
+// Inputs that claim no size (a character device, a pipe) are counted as they
+// are read.
+TEST(InputLimit, EndlessInputsAreRefusedOnceTheyPassTheLimit) {
+#ifdef TEST_EMULATOR
+  GTEST_SKIP() << "reading the whole limit takes minutes under emulation";
+#endif
+  TempDir dir;
+  const fs::path pipe = dir / "endless";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+  std::thread feeder([&] {
+    sigset_t pipeSignal;  // held, so that a write without a reader fails instead
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    ::pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
+    const int fd = ::open(pipe.c_str(), O_WRONLY | O_CLOEXEC);
+    const std::string chunk(64 * 1024, 'x');
+    while (::write(fd, chunk.data(), chunk.size()) > 0) {
+    }
+    ::close(fd);
+  });
+  ProcessOptions patient;  // the whole limit is read, slowly on a loaded machine
+  patient.timeout = std::chrono::minutes(5);
+  for (const fs::path& input : {fs::path("/dev/zero"), pipe}) {
+    const auto result = runRavelin({"decode", "--bin", input, "--json", dir / "o.json"}, patient);
+    EXPECT_EQ(result.exitCode, kExitException) << input << (result.timedOut ? " timed out" : "");
+    EXPECT_THAT(result.err, HasSubstr("Input file " + input.string() + " is over " +
+                                      std::to_string(kMaxInputFileSize) + " bytes"));
+  }
+  ::close(::open(pipe.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));  // frees a feeder still waiting
+  feeder.join();
+  EXPECT_FALSE(fs::exists(dir / "o.json"));
 }
 
 struct CommandCase {
