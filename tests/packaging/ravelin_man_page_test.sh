@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The ravelin(1) page renders without warnings and documents every command
-# and option the program knows, exactly its exit codes, and its input limit.
+# and option the program knows, exactly its exit codes, and its input limits.
 #   ravelin_man_page_test.sh PAGE RAVELIN COMMAND_LINE_CPP COMMAND_LINE_H FILE_IO_H
 # shellcheck source=tests/packaging/lib.sh
 source "$(dirname "$0")/lib.sh"
@@ -22,8 +22,10 @@ documented=$(awk '/^EXIT STATUS/ { inside = 1; next } /^[A-Z]/ { inside = 0 }
 defined=$(grep -oE 'kExit[A-Za-z]+ = [0-9]+' "$command_line_h" | awk '{ print $3 }' | sort -n | tr '\n' ' ')
 [[ $documented == "$defined" ]] || fail "exit codes documented: '$documented', defined: '$defined'"
 
-limit_expression=$(sed -nE 's/.*kMaxInputFileSize = ([0-9ULL *]+);.*/\1/p' "$file_io_h" | sed 's/ULL//g')
-[[ -n $limit_expression ]] || fail "no kMaxInputFileSize in $file_io_h"
-require_words "$text" "$page" "$((limit_expression))"
+for limit in kMaxBlobFileSize kMaxJsonFileSize; do
+  expression=$(sed -nE "s/.*$limit = ([0-9ULL <*]+);.*/\\1/p" "$file_io_h" | sed 's/ULL//g')
+  [[ -n $expression ]] || fail "no $limit in $file_io_h"
+  require_words "$text" "$page" "$((expression))"
+done
 
 finish
