@@ -225,7 +225,7 @@ TEST_P(MemoryCeiling, PeaksBelowOneGibibyte) {
   argv.push_back("--quiet");
   ProcessOptions options;
   options.workingDirectory = dir.path();
-  options.timeout = std::chrono::minutes(3);
+  options.timeout = std::chrono::minutes(10);
 
   const ProcessResult result = testing::runProcess(argv, options);
 
