@@ -31,9 +31,9 @@ constexpr std::size_t kReadChunkSize = 64 * 1024;
 // `sizeWords` is "" before a size known up front and "over " before the
 // limit a stream has just passed.
 [[noreturn]] void refuseOversizedInput(const fs::path& path, const char* sizeWords,
-                                       std::uintmax_t size) {
+                                       std::uintmax_t size, std::uintmax_t limit) {
   logError("Input file %s is %s%ju bytes; files above %ju bytes are refused", path.c_str(),
-           sizeWords, size, kMaxInputFileSize);
+           sizeWords, size, limit);
   throw std::runtime_error("Input file too large: " + path.string());
 }
 
@@ -81,29 +81,27 @@ class ReadDescriptor {
 
 // A regular file above the limit is refused by its size before it is read;
 // a FIFO or a device once it passes the limit.
-void refuseOversizedFile(const ReadDescriptor& input, const fs::path& path) {
+void refuseOversizedFile(const ReadDescriptor& input, const fs::path& path, std::uintmax_t limit) {
   const std::optional<std::uintmax_t> claimedSize = input.regularFileSize();
-  if (claimedSize && *claimedSize > kMaxInputFileSize) {
-    refuseOversizedInput(path, "", *claimedSize);
-  }
+  if (claimedSize && *claimedSize > limit) refuseOversizedInput(path, "", *claimedSize, limit);
 }
 
-void refuseOversizedStream(std::size_t bytesRead, const fs::path& path) {
-  if (bytesRead > kMaxInputFileSize) refuseOversizedInput(path, "over ", kMaxInputFileSize);
+void refuseOversizedStream(std::size_t bytesRead, const fs::path& path, std::uintmax_t limit) {
+  if (bytesRead > limit) refuseOversizedInput(path, "over ", limit, limit);
 }
 
 // Reads everything `input` yields, in one read for a regular file of
 // unchanged size.
-Bytes readWhole(const ReadDescriptor& input, const fs::path& path) {
-  refuseOversizedFile(input, path);
+Bytes readWhole(const ReadDescriptor& input, const fs::path& path, std::uintmax_t limit) {
+  refuseOversizedFile(input, path, limit);
   const std::optional<std::uintmax_t> claimedSize = input.regularFileSize();
   // One byte beyond the claimed size lets the read that fills it see the end.
   Bytes contents(claimedSize ? static_cast<std::size_t>(*claimedSize) + 1 : kReadChunkSize);
   std::size_t filled = 0;
   while (true) {
     if (filled == contents.size()) {
-      refuseOversizedStream(filled, path);
-      contents.resize(std::min<std::size_t>(2 * filled, kMaxInputFileSize + 1));
+      refuseOversizedStream(filled, path, limit);
+      contents.resize(std::min<std::size_t>(2 * filled, limit + 1));
     }
     const ssize_t count = ::read(input.fd(), contents.data() + filled, contents.size() - filled);
     if (count < 0 && errno == EINTR) continue;
@@ -120,8 +118,9 @@ Bytes readWhole(const ReadDescriptor& input, const fs::path& path) {
 // whole, so a large document costs no copy of itself.
 class ChunkedText {
  public:
-  ChunkedText(const ReadDescriptor& input, const fs::path& path) : input_(input), path_(path) {
-    refuseOversizedFile(input, path);
+  ChunkedText(const ReadDescriptor& input, const fs::path& path, std::uintmax_t limit)
+      : input_(input), path_(path), limit_(limit) {
+    refuseOversizedFile(input, path, limit);
   }
 
   class Iterator {
@@ -161,12 +160,13 @@ class ChunkedText {
     next_ = 0;
     filled_ = static_cast<std::size_t>(count);
     bytesRead_ += filled_;
-    refuseOversizedStream(bytesRead_, path_);
+    refuseOversizedStream(bytesRead_, path_, limit_);
     return filled_ > 0;
   }
 
   const ReadDescriptor& input_;
   const fs::path& path_;
+  std::uintmax_t limit_;
   std::array<char, kReadChunkSize> buffer_{};
   std::size_t next_ = 0;
   std::size_t filled_ = 0;
@@ -314,7 +314,7 @@ Bytes readFile(const fs::path& path) {
     logSystemReason(input.openError());
     throw std::runtime_error("Failed to open file: " + path.string());
   }
-  const Bytes bytes = readWhole(input, path);
+  const Bytes bytes = readWhole(input, path, kMaxBlobFileSize);
   logSuccess("Successfully read %d bytes from file", printableCount(bytes.size()));
   return bytes;
 }
@@ -329,7 +329,7 @@ void writeFile(const Bytes& bytes, const fs::path& path) {
 json loadJsonFile(const fs::path& path) {
   const ReadDescriptor input(path);
   if (!input.isOpen()) return parseJsonDocument({});
-  ChunkedText text(input, path);
+  ChunkedText text(input, path, kMaxJsonFileSize);
   return parseWithDepthLimit(text.begin(), text.end());
 }
 

@@ -6,6 +6,7 @@
 //
 //   fuzz_seed_writer <repository>      writes <repository>/fuzz/corpus
 
+#include <cfloat>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -73,6 +74,16 @@ Bytes sealed(const Bytes& body, std::uint32_t magic) {
 
 CadPose pose(float base) {
   return CadPose{{base, 0, 0}, {0, 0, base + 1}, {base * 10, -base, 0.1f}};
+}
+
+// The ends of the float range. Decode writes FLT_MAX as 3.40282347e+38, which
+// lies above FLT_MAX and must still encode as FLT_MAX.
+constexpr float kBelowFloatMax = 0x1.fffffcp127F;
+
+CadPose floatRangeEnds() {
+  return CadPose{{FLT_MAX, -FLT_MAX, kBelowFloatMax},
+                 {-kBelowFloatMax, FLT_MIN, -FLT_TRUE_MIN},
+                 {FLT_TRUE_MIN, 0.0F, -0.0F}};
 }
 
 Bytes cadPayload(std::uint8_t alignment, std::uint8_t units, std::uint16_t cameras,
@@ -247,6 +258,15 @@ std::vector<Seed> calibrationBlobSeeds() {
                     concat({cameraOnly, block(static_cast<BlockId>(6), Bytes{1, 2}),
                             block(BlockId::IMU_STRINGS, {})})),
               kCalibrationMagic)},
+      {"float-range-ends",
+       sealed(
+           concat(
+               {block(BlockId::CAD, concat({Bytes(6, 0), records(floatRangeEnds())})),
+                block(BlockId::CAMERA_CAD,
+                      concat({records(CameraBlockPayload{1280, 800}, floatRangeEnds()),
+                              block(BlockId::CAMERA_STRINGS, stringsPayload({{1, ""}, {2, ""}}))})),
+                block(BlockId::META, records(MetaDataPayload{-FLT_MAX, 0, 0, 3})), endMarker()}),
+           kCalibrationMagic)},
       {"malformed-end-marker-inside-camera",
        sealed(block(BlockId::CAMERA_MAT, concat({cameraOnly, endMarker(), Bytes{0, 0, 0}})),
               kCalibrationMagic)},
@@ -323,12 +343,18 @@ std::vector<Seed> deviceConfigBlobSeeds() {
   storeLE(schemaTwo, 0, std::uint16_t{2});
   Bytes flagsWithoutFields = deviceConfigBody({});
   storeLE(flagsWithoutFields, 44, std::uint32_t{0x1FF});  // OptionalFlags
+  Bytes floatRangeEndsBody = deviceConfigBody({});
+  const std::size_t headPlusX = 48;
+  storeLE(floatRangeEndsBody, headPlusX, FLT_MAX);
+  storeLE(floatRangeEndsBody, headPlusX + 4, -FLT_MAX);
+  storeLE(floatRangeEndsBody, headPlusX + 8, kBelowFloatMax);
   Bytes hugeString = deviceConfigBody({});
   storeLE(hugeString, 20, std::uint32_t{0xFFFFFFFF});  // first_eye length
   return {
       {"invalid-too-small", Bytes(smallest.begin(), smallest.begin() + 15)},
       {"smallest", smallest},
       {"every-optional-field", full},
+      {"float-range-ends", sealed(floatRangeEndsBody, kDeviceConfigMagic)},
       {"malformed-crc-mismatch", withCorruptedByte(full, full.size() - 3)},
       {"malformed-body-truncated", withBodySize(smallest, 0x10000)},
       {"malformed-body-size-zero", withBodySize(smallest, 0)},

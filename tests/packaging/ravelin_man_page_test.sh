@@ -27,9 +27,11 @@ documented=$(awk '/^EXIT STATUS/ { inside = 1; next } /^[A-Z]/ { inside = 0 }
 defined=$(grep -oE 'kExit[A-Za-z]+ = [0-9]+' "$command_line_h" | awk '{ print $3 }' | sort -n | tr '\n' ' ')
 [[ $documented == "$defined" ]] || fail "exit codes documented: '$documented', defined: '$defined'"
 
-limit_expression=$(sed -nE 's/.*kMaxInputFileSize = ([0-9ULL *]+);.*/\1/p' "$file_io_h" | sed 's/ULL//g')
-[[ -n $limit_expression ]] || fail "no kMaxInputFileSize in $file_io_h"
-require_words "$text" "$page" "$((limit_expression))"
+for limit in kMaxBlobFileSize kMaxJsonFileSize; do
+  expression=$(sed -nE "s/.*$limit = ([0-9ULL <*]+);.*/\\1/p" "$file_io_h" | sed 's/ULL//g')
+  [[ -n $expression ]] || fail "no $limit in $file_io_h"
+  require_words "$text" "$page" "$((expression))"
+done
 depth=$(sed -nE 's/.*kMaxJsonDepth = ([0-9]+);.*/\1/p' "$file_io_h")
 [[ -n $depth ]] || fail "no kMaxJsonDepth in $file_io_h"
 require_words "$text" "$page" "$depth"
