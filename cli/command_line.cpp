@@ -114,7 +114,22 @@ int runEncodeRow(const ParsedArguments& arguments) {
   return runEncode(in, bin, arguments.verify);
 }
 
+// Standard input can be read only once: a command whose two inputs both name
+// it is refused as a usage error. Returns whether it was.
+bool refusesBothInputsFromStandardInput(const ParsedArguments& arguments) {
+  const auto isStandardInput = [&](const char* option) {
+    const auto found = arguments.options.find(option);
+    return found != arguments.options.end() && namesStandardStream(found->second);
+  };
+  if (!isStandardInput("--json") || !isStandardInput("--bin")) return false;
+  logError("%s cannot read both --json and --bin from standard input ('-')",
+           arguments.command.c_str());
+  printUsage();
+  return true;
+}
+
 int runVerifyRow(const ParsedArguments& arguments) {
+  if (refusesBothInputsFromStandardInput(arguments)) return kExitUsage;
   const fs::path in = optionPath(arguments, "--json");
   const fs::path bin = optionPath(arguments, "--bin");
   if (!checkInputExists(in, "JSON") || !checkInputExists(bin, "Binary")) return kExitPathRefused;
@@ -148,6 +163,7 @@ int runCheckRow(const ParsedArguments& arguments) {
     logError("check requires --json <file> or --bin <file>");
     return printUsage();
   }
+  if (refusesBothInputsFromStandardInput(arguments)) return kExitUsage;
   if ((in && !checkInputExists(*in, "Input JSON")) ||
       (bin && !checkInputExists(*bin, "Input binary"))) {
     return kExitPathRefused;

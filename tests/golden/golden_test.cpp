@@ -64,6 +64,14 @@ TEST_P(GoldenTest, TheProgramWritesTheCommittedBlob) {
   EXPECT_EQ(readBytes(out), readBytes(goldenBlobPath(GetParam())));
 }
 
+TEST_P(GoldenTest, DecodingStandardInputToStandardOutputGivesTheCommittedText) {
+  testing::ProcessOptions piped;
+  piped.input = readText(goldenBlobPath(GetParam()));
+  const auto result = testing::runRavelin({"decode", "--bin", "-", "--json", "-"}, piped);
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.out, readText(goldenJsonPath(GetParam())));
+}
+
 INSTANTIATE_TEST_SUITE_P(Examples, GoldenTest,
                          ::testing::Values(GoldenCase{"calibration", encodeCompactCalibration},
                                            GoldenCase{"device_config", encodeDeviceConfig}),
