@@ -29,14 +29,16 @@ EncodedBlob encodeEitherKind(const json& document, const fs::path& jsonPath) {
 }  // namespace
 
 int runEncode(const fs::path& jsonPath, const fs::path& blobPath, bool verify) {
-  const EncodedBlob blob = encodeEitherKind(loadJsonFile(jsonPath), jsonPath);
+  const json document = loadJsonFile(jsonPath);
+  const EncodedBlob blob = encodeEitherKind(document, jsonPath);
   logSuccess("Successfully encoded %s binary (%d bytes)", blob.word,
              printableCount(blob.bytes.size()));
   writeFile(blob.bytes, blobPath);
   logSuccess("Successfully wrote %s binary to %s", blob.word, blobPath.c_str());
   if (!verify) return 0;
   logInfo("Verifying binary serialization -> deserialization results in input JSON");
-  return runVerify(jsonPath, blobPath);
+  // The source as it was read, since a stream cannot be read twice.
+  return verifyRoundTrip(document, readFile(blobPath), blobPath);
 }
 
 }  // namespace ravelin

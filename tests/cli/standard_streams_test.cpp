@@ -1,4 +1,5 @@
-// "-" as an input is standard input.
+// "-" as an input is standard input, read once even where the verification
+// needs the source again.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -48,6 +49,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(PipedCase{"Verify",
                                 {"verify", "--json", "-", "--bin",
                                  PROJECT_SOURCE_DIR "/tests/golden/calibration.bin"},
+                                successLine("Decoded and source JSON match")},
+                      // A pipe read again would be empty by now.
+                      PipedCase{"EncodeVerifiesTheSourceAsRead",
+                                {"encode", "--json", "/dev/stdin", "--bin", "out.bin", "--verify"},
                                 successLine("Decoded and source JSON match")},
                       // A stream has no size to ask for: its bytes are counted.
                       PipedCase{
