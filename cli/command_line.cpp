@@ -89,14 +89,19 @@ fs::path optionPath(const ParsedArguments& arguments, const char* option) {
   return fs::path(arguments.options.at(option));
 }
 
-// An existing output is never deleted up front: the writer replaces it only
-// once the new contents are complete, so a failed command leaves it intact.
+// The checks of a command that reads `input` and writes `output`. An
+// existing output is never deleted up front: the writer replaces it only once
+// the new contents are complete, so a failed command leaves it intact.
+bool checkInputAndOutput(const fs::path& input, const char* inputLabel, const fs::path& output,
+                         const char* outputLabel, bool force) {
+  return checkInputExists(input, inputLabel) && checkOutputWritable(output, force, outputLabel) &&
+         checkOutputTarget(output, outputLabel, input, inputLabel);
+}
+
 int runDecodeRow(const ParsedArguments& arguments) {
   const fs::path bin = optionPath(arguments, "--bin");
   const fs::path out = optionPath(arguments, "--json");
-  if (!checkInputExists(bin, "Input binary")) return kExitPathRefused;
-  if (out != "-" && (!checkOutputWritable(out, arguments.force, "Output JSON") ||
-                     !checkOutputTarget(out, "Output JSON", bin, "Input binary"))) {
+  if (!checkInputAndOutput(bin, "Input binary", out, "Output JSON", arguments.force)) {
     return kExitPathRefused;
   }
   runDecode(bin, out);
@@ -106,9 +111,7 @@ int runDecodeRow(const ParsedArguments& arguments) {
 int runEncodeRow(const ParsedArguments& arguments) {
   const fs::path in = optionPath(arguments, "--json");
   const fs::path bin = optionPath(arguments, "--bin");
-  if (!checkInputExists(in, "Input JSON")) return kExitPathRefused;
-  if (!checkOutputWritable(bin, arguments.force, "Output binary") ||
-      !checkOutputTarget(bin, "Output binary", in, "Input JSON")) {
+  if (!checkInputAndOutput(in, "Input JSON", bin, "Output binary", arguments.force)) {
     return kExitPathRefused;
   }
   return runEncode(in, bin, arguments.verify);

@@ -283,6 +283,7 @@ bool checkInputExists(const fs::path& path, const char* label) {
 }
 
 bool checkOutputWritable(const fs::path& path, bool force, const char* label) {
+  if (namesStandardStream(path)) return true;
   if (fs::exists(path)) {
     if (force) return true;
     logError("%s '%s' already exists. Use --force to overwrite.", label, path.c_str());
@@ -295,6 +296,7 @@ bool checkOutputWritable(const fs::path& path, bool force, const char* label) {
 
 bool checkOutputTarget(const fs::path& output, const char* outputLabel, const fs::path& input,
                        const char* inputLabel) {
+  if (namesStandardStream(output)) return true;
   struct stat outputStatus {};
   struct stat inputStatus {};
   if (::stat(output.c_str(), &outputStatus) != 0) {

@@ -27,13 +27,14 @@ constexpr std::uintmax_t kMaxJsonFileSize = 20ULL << 20;
 constexpr std::uintmax_t kMaxDecodedBytesPerBlobByte = 16;
 static_assert(kMaxDecodedBytesPerBlobByte * kMaxBlobFileSize <= kMaxJsonFileSize);
 
-// "-" as an input names standard input; every helper here takes it so. A
-// file called "-" is reached as "./-".
+// "-" as an input names standard input, as an output standard output; every
+// helper here takes it so. A file called "-" is reached as "./-".
 bool namesStandardStream(const fs::path& path);
 
 // Standard input always exists.
 bool checkInputExists(const fs::path& path, const char* label);
 // Creates missing parent directories of an output that does not exist yet.
+// Standard output is always writable.
 bool checkOutputWritable(const fs::path& path, bool force, const char* label);
 // Refuses, with its own error line, an output that is a symlink leading
 // nowhere, and one that is the same stored file as the input (a regular file

@@ -1,9 +1,12 @@
 // "-" as an input is standard input, read once even where the verification
-// needs the source again.
+// needs the source again; as the blob output it refuses a terminal.
 
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -16,6 +19,7 @@
 namespace ravelin {
 namespace {
 
+using testing::errorLine;
 using testing::PrintTo;
 using testing::ProcessOptions;
 using testing::readText;
@@ -60,6 +64,27 @@ INSTANTIATE_TEST_SUITE_P(
                           {"compare-encodings", "--json", "-"},
                           "[INFO] - " + std::to_string(readText(kExample).size()) + " bytes"}),
     testing::ByCaseName());
+
+TEST(StandardOutput, ABlobIsNotWrittenToATerminal) {
+  const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_TRUE(terminal >= 0 && ::grantpt(terminal) == 0 && ::unlockpt(terminal) == 0);
+  ProcessOptions toTerminal;
+  toTerminal.outputPath = ::ptsname(terminal);
+  // Held open here too, so that whatever is written stays to be read.
+  const int farEnd = ::open(toTerminal.outputPath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+
+  const auto result = runRavelin({"encode", "--json", kExample, "--bin", "-"}, toTerminal);
+
+  EXPECT_EQ(result.exitCode, kExitException);
+  EXPECT_EQ(result.err, errorLine("Binary data not written to a terminal. Redirect standard "
+                                  "output, or name a file with --bin.") +
+                            errorLine("Unhandled exception: standard output is a terminal"));
+  std::array<char, 64> written{};
+  ::fcntl(terminal, F_SETFL, O_NONBLOCK);
+  EXPECT_EQ(::read(terminal, written.data(), written.size()), -1) << written.data();
+  ::close(farEnd);
+  ::close(terminal);
+}
 
 }  // namespace
 }  // namespace ravelin
