@@ -89,14 +89,19 @@ fs::path optionPath(const ParsedArguments& arguments, const char* option) {
   return fs::path(arguments.options.at(option));
 }
 
-// An existing output is never deleted up front: the writer replaces it only
-// once the new contents are complete, so a failed command leaves it intact.
+// The checks of a command that reads `input` and writes `output`. An
+// existing output is never deleted up front: the writer replaces it only once
+// the new contents are complete, so a failed command leaves it intact.
+bool checkInputAndOutput(const fs::path& input, const char* inputLabel, const fs::path& output,
+                         const char* outputLabel, bool force) {
+  return checkInputExists(input, inputLabel) && checkOutputWritable(output, force, outputLabel) &&
+         checkOutputTarget(output, outputLabel, input, inputLabel);
+}
+
 int runDecodeRow(const ParsedArguments& arguments) {
   const fs::path bin = optionPath(arguments, "--bin");
   const fs::path out = optionPath(arguments, "--json");
-  if (!checkInputExists(bin, "Input binary")) return kExitPathRefused;
-  if (out != "-" && (!checkOutputWritable(out, arguments.force, "Output JSON") ||
-                     !checkOutputTarget(out, "Output JSON", bin, "Input binary"))) {
+  if (!checkInputAndOutput(bin, "Input binary", out, "Output JSON", arguments.force)) {
     return kExitPathRefused;
   }
   runDecode(bin, out);
@@ -106,15 +111,28 @@ int runDecodeRow(const ParsedArguments& arguments) {
 int runEncodeRow(const ParsedArguments& arguments) {
   const fs::path in = optionPath(arguments, "--json");
   const fs::path bin = optionPath(arguments, "--bin");
-  if (!checkInputExists(in, "Input JSON")) return kExitPathRefused;
-  if (!checkOutputWritable(bin, arguments.force, "Output binary") ||
-      !checkOutputTarget(bin, "Output binary", in, "Input JSON")) {
+  if (!checkInputAndOutput(in, "Input JSON", bin, "Output binary", arguments.force)) {
     return kExitPathRefused;
   }
   return runEncode(in, bin, arguments.verify);
 }
 
+// Standard input can be read only once: a command whose two inputs both name
+// it is refused as a usage error. Returns whether it was.
+bool refusesBothInputsFromStandardInput(const ParsedArguments& arguments) {
+  const auto isStandardInput = [&](const char* option) {
+    const auto found = arguments.options.find(option);
+    return found != arguments.options.end() && namesStandardStream(found->second);
+  };
+  if (!isStandardInput("--json") || !isStandardInput("--bin")) return false;
+  logError("%s cannot read both --json and --bin from standard input ('-')",
+           arguments.command.c_str());
+  printUsage();
+  return true;
+}
+
 int runVerifyRow(const ParsedArguments& arguments) {
+  if (refusesBothInputsFromStandardInput(arguments)) return kExitUsage;
   const fs::path in = optionPath(arguments, "--json");
   const fs::path bin = optionPath(arguments, "--bin");
   if (!checkInputExists(in, "JSON") || !checkInputExists(bin, "Binary")) return kExitPathRefused;
@@ -148,6 +166,7 @@ int runCheckRow(const ParsedArguments& arguments) {
     logError("check requires --json <file> or --bin <file>");
     return printUsage();
   }
+  if (refusesBothInputsFromStandardInput(arguments)) return kExitUsage;
   if ((in && !checkInputExists(*in, "Input JSON")) ||
       (bin && !checkInputExists(*bin, "Input binary"))) {
     return kExitPathRefused;

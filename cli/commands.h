@@ -13,9 +13,13 @@ namespace ravelin {
 
 namespace fs = std::filesystem;
 
-// Decodes either blob kind to JSON; "-" as the JSON path writes to standard output.
+// Every path may be "-": standard input as an input, standard output as an
+// output (and then every log line goes to standard error).
+
+// Decodes either blob kind to JSON.
 void runDecode(const fs::path& blobPath, const fs::path& jsonPath);
-// Returns 0, or the verification verdict when `verify` is set.
+// Returns 0, or the verification verdict when `verify` is set. Refuses to
+// write the blob to standard output when that is a terminal.
 int runEncode(const fs::path& jsonPath, const fs::path& blobPath, bool verify);
 // Returns 0 (match), 5 (real differences) or 6 (only acceptable differences).
 int runVerify(const fs::path& jsonPath, const fs::path& blobPath);

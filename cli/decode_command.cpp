@@ -1,7 +1,4 @@
-#include <cstdio>
 #include <stdexcept>
-#include <string>
-#include <string_view>
 
 #include "cli/blob_dispatch.h"
 #include "cli/commands.h"
@@ -10,40 +7,9 @@
 
 namespace ravelin {
 
-namespace {
-
-constexpr std::string_view kStandardOutputPath = "-";
-
-// While decoding to standard output, every log line goes to standard error so
-// that standard output carries the JSON document alone.
-class LogLinesToStderr {
- public:
-  explicit LogLinesToStderr(bool enabled) : enabled_(enabled) {
-    if (enabled_) routeAllLogLinesToStderr(true);
-  }
-  ~LogLinesToStderr() {
-    if (enabled_) routeAllLogLinesToStderr(false);
-  }
-  LogLinesToStderr(const LogLinesToStderr&) = delete;
-  LogLinesToStderr& operator=(const LogLinesToStderr&) = delete;
-
- private:
-  bool enabled_;
-};
-
-void writeToStandardOutput(json& value, std::size_t expectedSize) {
-  const std::string text = renderJsonDocument(value, expectedSize);
-  if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0) {
-    logError("Failed to write data to standard output");
-    throw std::runtime_error("Failed to write data to standard output");
-  }
-}
-
-}  // namespace
-
 void runDecode(const fs::path& blobPath, const fs::path& jsonPath) {
-  const bool toStandardOutput = jsonPath.native() == kStandardOutputPath;
-  const LogLinesToStderr routing(toStandardOutput);
+  // Standard output carries the JSON document alone.
+  const LogLinesToStderr routing(namesStandardStream(jsonPath));
 
   const Bytes blob = readFile(blobPath);
   const std::optional<BlobKind> kind = detectBlobKind(blob);
@@ -56,12 +22,7 @@ void runDecode(const fs::path& blobPath, const fs::path& jsonPath) {
   const bool crcMatched = decodeBlob(*kind, blob, decoded);
   // Room for the densest text, so that it is built in one piece: a
   // reservation beyond what is written costs address space only.
-  const std::size_t expectedSize = kMaxDecodedBytesPerBlobByte * blob.size();
-  if (toStandardOutput) {
-    writeToStandardOutput(decoded, expectedSize);
-  } else {
-    writeJsonFile(decoded, jsonPath, expectedSize);
-  }
+  writeJsonFile(decoded, jsonPath, kMaxDecodedBytesPerBlobByte * blob.size());
 
   if (crcMatched) {
     logSuccess("Finished decoding %s binary file. Deserialized contents saved to %s",

@@ -12,8 +12,8 @@ namespace ravelin {
 namespace {
 
 // Both diagnostics only make sense for a compact calibration.
-json loadCompactCalibration(const fs::path& jsonPath) {
-  json document = loadJsonFile(jsonPath);
+json loadCompactCalibration(const fs::path& jsonPath, std::uintmax_t* textSize = nullptr) {
+  json document = loadJsonFile(jsonPath, textSize);
   if (!isCompactCalibrationJson(document)) {
     logError("JSON is not in compact format. This tool does not support any other format. Exiting");
     throw std::runtime_error("Input calibration JSON not in compact format");
@@ -38,8 +38,10 @@ void logGenericSize(const char* encoding, std::size_t size) {
 }  // namespace
 
 void runCompareEncodings(const fs::path& jsonPath) {
-  const std::uintmax_t fileSize = getFileSize(jsonPath);
-  const json document = loadCompactCalibration(jsonPath);
+  // A stream has no size to ask for: it is counted as it is read.
+  const bool isStream = namesStandardStream(jsonPath);
+  std::uintmax_t fileSize = isStream ? 0 : getFileSize(jsonPath);
+  const json document = loadCompactCalibration(jsonPath, isStream ? &fileSize : nullptr);
   const std::size_t messagePack = json::to_msgpack(document).size();
   const std::size_t bson = json::to_bson(document).size();
   const std::size_t ubjson = json::to_ubjson(document, false, false).size();

@@ -1,6 +1,9 @@
+#include <unistd.h>
+
 #include <stdexcept>
 
 #include "calibration/encoder.h"
+#include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/file_io.h"
 #include "console/log.h"
@@ -26,17 +29,36 @@ EncodedBlob encodeEitherKind(const json& document, const fs::path& jsonPath) {
   throw std::runtime_error("Unsupported JSON format for encoding");
 }
 
+// Binary bytes would garble a terminal, and some sequences can drive it.
+// Checked before the input is read, which may be that terminal too.
+void refuseTerminalOutput() {
+  if (::isatty(STDOUT_FILENO) == 0) return;
+  logError(
+      "Binary data not written to a terminal. Redirect standard output, or name a file "
+      "with --bin.");
+  throw std::runtime_error("standard output is a terminal");
+}
+
 }  // namespace
 
 int runEncode(const fs::path& jsonPath, const fs::path& blobPath, bool verify) {
-  const EncodedBlob blob = encodeEitherKind(loadJsonFile(jsonPath), jsonPath);
+  const bool toStandardOutput = namesStandardStream(blobPath);
+  if (toStandardOutput) refuseTerminalOutput();
+  // Standard output carries the blob alone.
+  const LogLinesToStderr routing(toStandardOutput);
+
+  const json document = loadJsonFile(jsonPath);
+  const EncodedBlob blob = encodeEitherKind(document, jsonPath);
   logSuccess("Successfully encoded %s binary (%d bytes)", blob.word,
              printableCount(blob.bytes.size()));
   writeFile(blob.bytes, blobPath);
   logSuccess("Successfully wrote %s binary to %s", blob.word, blobPath.c_str());
-  if (!verify) return 0;
+  if (!verify) return kExitSuccess;
   logInfo("Verifying binary serialization -> deserialization results in input JSON");
-  return runVerify(jsonPath, blobPath);
+  // The source as it was read, since a stream cannot be read twice; a written
+  // file is read back, while what went to standard output is checked as sent.
+  if (toStandardOutput) return verifyRoundTrip(document, blob.bytes, blobPath);
+  return verifyRoundTrip(document, readFile(blobPath), blobPath);
 }
 
 }  // namespace ravelin

@@ -43,15 +43,24 @@ constexpr std::size_t kReadChunkSize = 64 * 1024;
   throw std::runtime_error("Failed to read file: " + path.string());
 }
 
+// Standard input is read through a descriptor of its own, so that it is
+// never closed and a closed one fails like an unopenable file.
+int openForReading(const fs::path& path) {
+  if (namesStandardStream(path)) return ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0);
+  return ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+}
+
 class ReadDescriptor {
  public:
   // Directories count as unopenable: they hold no bytes to read.
-  explicit ReadDescriptor(const fs::path& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
+  explicit ReadDescriptor(const fs::path& path) : fd_(openForReading(path)) {
     if (fd_ < 0) {
       error_ = errno;
     } else if (::fstat(fd_, &status_) != 0 || S_ISDIR(status_.st_mode)) {
       error_ = S_ISDIR(status_.st_mode) ? EISDIR : errno;
       close();
+    } else if (S_ISREG(status_.st_mode)) {
+      start_ = std::max<off_t>(::lseek(fd_, 0, SEEK_CUR), 0);
     }
   }
   ~ReadDescriptor() { close(); }
@@ -62,10 +71,11 @@ class ReadDescriptor {
   int fd() const { return fd_; }
   // Why the file could not be opened.
   int openError() const { return error_; }
-  // The size a regular file claims; other kinds say only when they end.
+  // What a regular file claims to hold from where reading starts (standard
+  // input may be a file partly read already); other kinds say only when they end.
   std::optional<std::uintmax_t> regularFileSize() const {
     if (!S_ISREG(status_.st_mode)) return std::nullopt;
-    return static_cast<std::uintmax_t>(status_.st_size);
+    return static_cast<std::uintmax_t>(std::max<off_t>(status_.st_size - start_, 0));
   }
 
  private:
@@ -77,6 +87,7 @@ class ReadDescriptor {
   int fd_;
   int error_ = 0;
   struct stat status_ {};
+  off_t start_ = 0;
 };
 
 // A regular file above the limit is refused by its size before it is read;
@@ -147,6 +158,7 @@ class ChunkedText {
 
   Iterator begin() { return Iterator(this); }
   Iterator end() { return Iterator(nullptr); }
+  std::size_t bytesRead() const { return bytesRead_; }
 
  private:
   bool exhausted() { return next_ == filled_ && !refill(); }
@@ -260,13 +272,18 @@ void logSystemReason(int error) {
   if (error != 0) logError("%s", std::strerror(error));
 }
 
+bool namesStandardStream(const fs::path& path) {
+  return path.native() == "-";
+}
+
 bool checkInputExists(const fs::path& path, const char* label) {
-  if (fs::exists(path)) return true;
+  if (namesStandardStream(path) || fs::exists(path)) return true;
   logError("%s '%s' does not exist.", label, path.c_str());
   return false;
 }
 
 bool checkOutputWritable(const fs::path& path, bool force, const char* label) {
+  if (namesStandardStream(path)) return true;
   if (fs::exists(path)) {
     if (force) return true;
     logError("%s '%s' already exists. Use --force to overwrite.", label, path.c_str());
@@ -279,6 +296,7 @@ bool checkOutputWritable(const fs::path& path, bool force, const char* label) {
 
 bool checkOutputTarget(const fs::path& output, const char* outputLabel, const fs::path& input,
                        const char* inputLabel) {
+  if (namesStandardStream(output)) return true;
   struct stat outputStatus {};
   struct stat inputStatus {};
   if (::stat(output.c_str(), &outputStatus) != 0) {
@@ -288,7 +306,9 @@ bool checkOutputTarget(const fs::path& output, const char* outputLabel, const fs
              outputLabel, output.c_str(), fs::read_symlink(output, unreadable).c_str());
     return false;
   }
-  if (::stat(input.c_str(), &inputStatus) != 0 || !sameStoredFile(outputStatus, inputStatus)) {
+  const int inputFound = namesStandardStream(input) ? ::fstat(STDIN_FILENO, &inputStatus)
+                                                    : ::stat(input.c_str(), &inputStatus);
+  if (inputFound != 0 || !sameStoredFile(outputStatus, inputStatus)) {
     return true;
   }
   logError("%s '%s' is the same file as %s '%s'. Refusing to overwrite the input.", outputLabel,
@@ -326,11 +346,13 @@ void writeFile(const Bytes& bytes, const fs::path& path) {
 
 // A path that cannot be opened reads as empty text, which the parser refuses
 // in its own words.
-json loadJsonFile(const fs::path& path) {
+json loadJsonFile(const fs::path& path, std::uintmax_t* textSize) {
   const ReadDescriptor input(path);
   if (!input.isOpen()) return parseJsonDocument({});
   ChunkedText text(input, path, kMaxJsonFileSize);
-  return parseWithDepthLimit(text.begin(), text.end());
+  json document = parseWithDepthLimit(text.begin(), text.end());
+  if (textSize != nullptr) *textSize = text.bytesRead();
+  return document;
 }
 
 json parseJsonDocument(std::string_view text) {

@@ -27,12 +27,19 @@ constexpr std::uintmax_t kMaxJsonFileSize = 20ULL << 20;
 constexpr std::uintmax_t kMaxDecodedBytesPerBlobByte = 16;
 static_assert(kMaxDecodedBytesPerBlobByte * kMaxBlobFileSize <= kMaxJsonFileSize);
 
+// "-" as an input names standard input, as an output standard output; every
+// helper here takes it so. A file called "-" is reached as "./-".
+bool namesStandardStream(const fs::path& path);
+
+// Standard input always exists.
 bool checkInputExists(const fs::path& path, const char* label);
 // Creates missing parent directories of an output that does not exist yet.
+// Standard output is always writable.
 bool checkOutputWritable(const fs::path& path, bool force, const char* label);
 // Refuses, with its own error line, an output that is a symlink leading
 // nowhere, and one that is the same stored file as the input (a regular file
-// or a block device, however the two paths spell it).
+// or a block device, however the two paths spell it, standard input
+// redirected from it included).
 bool checkOutputTarget(const fs::path& output, const char* outputLabel, const fs::path& input,
                        const char* inputLabel);
 std::uintmax_t getFileSize(const fs::path& path);
@@ -49,8 +56,9 @@ void writeFile(const Bytes& bytes, const fs::path& path);
 constexpr int kMaxJsonDepth = 512;
 
 // Parses at most kMaxJsonFileSize bytes with comments allowed; syntax errors
-// are the JSON library's parse_error.
-json loadJsonFile(const fs::path& path);
+// are the JSON library's parse_error. `textSize`, when given, receives the
+// number of bytes read.
+json loadJsonFile(const fs::path& path, std::uintmax_t* textSize = nullptr);
 // Parses JSON text exactly as loadJsonFile parses a file's contents.
 json parseJsonDocument(std::string_view text);
 // Rounds `value` in place, then writes it with an indent of 4 and no final

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <climits>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <stdexcept>
 #include <string>
@@ -394,9 +395,21 @@ void writeInPlace(const std::uint8_t* data, std::size_t size, const fs::path& pa
   if (::fsync(out.get()) != 0 && errno != EINVAL && errno != EROFS) failToWrite(path, errno);
 }
 
+// Through stdio, as the log lines are, and flushed so that a failure is seen.
+void writeStandardOutput(const std::uint8_t* data, std::size_t size) {
+  if (std::fwrite(data, 1, size, stdout) != size || std::fflush(stdout) != 0) {
+    logError("Failed to write data to standard output");
+    throw std::runtime_error("Failed to write data to standard output");
+  }
+}
+
 }  // namespace
 
 void writeOutputFile(const std::uint8_t* data, std::size_t size, const fs::path& path) {
+  if (namesStandardStream(path)) {
+    writeStandardOutput(data, size);
+    return;
+  }
   const Descriptor found(::open(path.c_str(), O_PATH | O_CLOEXEC));
   if (!found.isOpen()) {
     const int error = errno;

@@ -7,7 +7,8 @@
 //   get its name, keeping its owner, group, mode and extended attributes;
 // - a new file is on disk, name included, before the call returns;
 // - a device, FIFO or socket is written in place, as a shell redirection
-//   would, and never replaced.
+//   would, and never replaced;
+// - "-" is standard output.
 // A failure leaves the old file as it was and nothing beside it; so does a
 // run ended by SIGINT, SIGTERM or SIGHUP, and, where the file system can hold
 // a file without a name, even one ended by SIGKILL.
@@ -20,7 +21,8 @@ namespace ravelin {
 
 // Throws std::runtime_error "Failed to open file for writing: <path>" or
 // "Failed to write data to file: <path>" after logging that line and, when
-// the system gave one, its reason as a line of its own.
+// the system gave one, its reason as a line of its own; for standard output,
+// "Failed to write data to standard output", logged alone.
 void writeOutputFile(const std::uint8_t* data, std::size_t size, const std::filesystem::path& path);
 
 }  // namespace ravelin

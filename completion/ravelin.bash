@@ -1,7 +1,7 @@
 # bash completion for ravelin                               -*- shell-script -*-
 
 # Completes a path: directories and, when a pattern is given, only the files
-# that match it.
+# that match it; and "-", standard input or output.
 _ravelin_paths() {
     local current=$1 pattern=$2
     compopt -o filenames 2>/dev/null
@@ -10,6 +10,7 @@ _ravelin_paths() {
     else
         mapfile -t COMPREPLY < <(compgen -f -- "$current")
     fi
+    [[ - == "$current"* ]] && COMPREPLY+=(-)
 }
 
 # The options a command reads, minus those already on the line.

@@ -1,5 +1,6 @@
 # fish completion for ravelin: its commands, the options each command reads
-# (less those already given), JSON files after --json and any file after --bin.
+# (less those already given), JSON files after --json and any file after --bin,
+# and "-" (standard input or output) after both.
 
 function __ravelin_at_command_word
     test (count (commandline -opc)) -eq 1
@@ -19,6 +20,8 @@ end
 function __ravelin_offers --argument-names option
     set -l words (commandline -opc)
     set -q words[2]; or return 1
+    # The word after --json or --bin is a path, even one that starts with "-".
+    contains -- $words[-1] --json --bin; and return 1
     switch $words[2]
         case decode decode-verify
             set offered --bin --json --force --quiet
@@ -56,6 +59,7 @@ complete -c ravelin -n '__ravelin_offers --json' -l json -d 'the JSON document'
 complete -c ravelin -n '__ravelin_offers --bin' -l bin -d 'the blob'
 complete -c ravelin -n '__ravelin_after --json' -a '(__ravelin_json_paths)'
 complete -c ravelin -n '__ravelin_after --bin' -F
+complete -c ravelin -n '__ravelin_after --json; or __ravelin_after --bin' -a - -d 'standard input or output'
 complete -c ravelin -n '__ravelin_offers --verify' -l verify -d 'verify the blob after writing it'
 complete -c ravelin -n '__ravelin_offers --force' -l force -d 'replace an existing output'
 complete -c ravelin -n '__ravelin_offers --quiet' -l quiet -d 'print no log line'

@@ -12,8 +12,25 @@ namespace ravelin {
 extern bool quietMode;
 
 // When set, warning, success and info lines go to standard error as well, so
-// that standard output can carry a document (decode to "-").
+// that standard output can carry a document or a blob (an output "-").
 void routeAllLogLinesToStderr(bool enabled);
+
+// Routes every log line to standard error for its lifetime when `enabled`:
+// while a command writes its output to standard output.
+class LogLinesToStderr {
+ public:
+  explicit LogLinesToStderr(bool enabled) : enabled_(enabled) {
+    if (enabled_) routeAllLogLinesToStderr(true);
+  }
+  ~LogLinesToStderr() {
+    if (enabled_) routeAllLogLinesToStderr(false);
+  }
+  LogLinesToStderr(const LogLinesToStderr&) = delete;
+  LogLinesToStderr& operator=(const LogLinesToStderr&) = delete;
+
+ private:
+  bool enabled_;
+};
 
 // Lines are coloured until this turns colours off: then they carry no escape
 // sequence at all, only the tag, the message and the newline.

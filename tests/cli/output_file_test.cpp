@@ -75,13 +75,17 @@ class Outputs : public ::testing::Test {
     decoded_ = readText(dir_ / "decoded.json");
   }
 
-  ProcessResult run(std::vector<std::string> arguments, bool asNobody = false) {
+  // `standardInput` names a file of the directory to redirect standard input from.
+  ProcessResult run(std::vector<std::string> arguments, bool asNobody = false,
+                    const std::string& standardInput = "") {
+    testing::ProcessOptions options = inDirectory(dir_.path());
+    if (!standardInput.empty()) options.inputPath = dir_ / standardInput;
     if (asNobody) {
       arguments.insert(arguments.begin(), {"setpriv", "--reuid=65534", "--regid=65534",
                                            "--clear-groups", RAVELIN_EXE});
-      return testing::runProcess(arguments, inDirectory(dir_.path()));
+      return testing::runProcess(arguments, options);
     }
-    return testing::runRavelin(arguments, inDirectory(dir_.path()));
+    return testing::runRavelin(arguments, options);
   }
 
   TempDir dir_;
@@ -179,6 +183,7 @@ struct RefusedOutput {
   std::vector<Entry> entries;
   std::vector<std::string> arguments;
   std::string error;
+  std::string standardInput = "";  // the file standard input is redirected from
 };
 
 class RefusedOutputs : public Outputs, public ::testing::WithParamInterface<RefusedOutput> {};
@@ -191,7 +196,7 @@ TEST_P(RefusedOutputs, ExitThreeBeforeAnythingIsWritten) {
 
   std::vector<std::string> arguments = GetParam().arguments;
   arguments.push_back("--force");
-  const ProcessResult result = run(arguments);
+  const ProcessResult result = run(arguments, false, GetParam().standardInput);
 
   EXPECT_EQ(result.exitCode, kExitPathRefused);
   EXPECT_EQ(result.err, errorLine(GetParam().error));
@@ -222,7 +227,13 @@ INSTANTIATE_TEST_SUITE_P(
                       {{'l', "s", "cal.bin"}},
                       {"decode", "--bin", "cal.bin", "--json", "s"},
                       "Output JSON 's' is the same file as Input binary 'cal.bin'. Refusing to "
-                      "overwrite the input."}),
+                      "overwrite the input."},
+        RefusedOutput{"StandardInputRedirectedFromIt",
+                      {},
+                      {"encode", "--json", "-", "--bin", "cal.json"},
+                      "Output binary 'cal.json' is the same file as Input JSON '-'. Refusing to "
+                      "overwrite the input.",
+                      "cal.json"}),
     testing::ByCaseName());
 
 struct Ownership {

@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,6 +9,7 @@
 #include "console/log.h"
 #include "device_config/device_config.h"
 #include "tests/support/case_name.h"
+#include "tests/support/console.h"
 #include "tests/support/process.h"
 #include "tests/support/temp_dir.h"
 
@@ -62,6 +64,26 @@ TEST_P(GoldenTest, TheProgramWritesTheCommittedBlob) {
       {"encode", "--quiet", "--json", examplePath(GetParam()).string(), "--bin", out.string()});
   ASSERT_EQ(result.exitCode, 0);
   EXPECT_EQ(readBytes(out), readBytes(goldenBlobPath(GetParam())));
+}
+
+// The verification runs on the bytes written, which nothing can read back.
+TEST_P(GoldenTest, EncodingStandardInputToStandardOutputGivesTheCommittedBlob) {
+  testing::ProcessOptions piped;
+  piped.input = readText(examplePath(GetParam()));
+  const auto result =
+      testing::runRavelin({"encode", "--json", "-", "--bin", "-", "--verify"}, piped);
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.out, readText(goldenBlobPath(GetParam())));
+  EXPECT_THAT(result.err,
+              ::testing::EndsWith(testing::successLine("Decoded and source JSON match")));
+}
+
+TEST_P(GoldenTest, DecodingStandardInputToStandardOutputGivesTheCommittedText) {
+  testing::ProcessOptions piped;
+  piped.input = readText(goldenBlobPath(GetParam()));
+  const auto result = testing::runRavelin({"decode", "--bin", "-", "--json", "-"}, piped);
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.out, readText(goldenJsonPath(GetParam())));
 }
 
 INSTANTIATE_TEST_SUITE_P(Examples, GoldenTest,

@@ -50,8 +50,9 @@ expect "--bin --quiet" ravelin check --json cal.json ""
 expect "--json --quiet" ravelin compare-encodings ""
 expect "--quiet" ravelin test-crc --json cal.json -
 expect "" ravelin frobnicate --
-expect "blobs cal.bin cal.json notes.txt" ravelin decode --bin ""
-expect "blobs cal.json" ravelin encode --json ""
+expect "- blobs cal.bin cal.json notes.txt" ravelin decode --bin ""
+expect "- blobs cal.json" ravelin encode --json ""
+expect "-" ravelin verify --json -
 expect "cal.json" ravelin verify --bin cal.bin --json ca
 # A path that looks like an option is a path: --force stays on offer.
 expect "--bin --force --quiet --verify" ravelin encode --json --force ""

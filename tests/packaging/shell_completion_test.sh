@@ -30,8 +30,9 @@ cases=(
   "ravelin compare-encodings -|--json --quiet"
   "ravelin test-crc --json cal.json -|--quiet"
   "ravelin frobnicate --|"
-  "ravelin decode --bin |blobs cal.bin cal.json notes.txt"
-  "ravelin encode --json |blobs cal.json"
+  "ravelin decode --bin |- blobs cal.bin cal.json notes.txt"
+  "ravelin encode --json |- blobs cal.json"
+  "ravelin verify --json -|-"
   "ravelin verify --bin cal.bin --json ca|cal.json"
   # A path that looks like an option is a path: --force stays on offer.
   "ravelin encode --json --force -|--bin --force --quiet --verify"

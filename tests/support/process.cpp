@@ -9,10 +9,12 @@
 
 #include <array>
 #include <cerrno>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <string_view>
 #include <thread>
+#include <utility>
 
 extern char** environ;
 
@@ -59,6 +61,26 @@ struct Pipe {
   }
 };
 
+// Writes `input` to `fd` and closes it, in a thread of its own so that the
+// program's output is drained meanwhile. SIGPIPE is held in that thread: a
+// program that stops reading fails the write instead of ending the suite.
+std::thread feed(int fd, std::string input) {
+  return std::thread([fd, input = std::move(input)] {
+    sigset_t pipeSignal;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    ::pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
+    std::string_view rest = input;
+    while (!rest.empty()) {
+      const ssize_t written = ::write(fd, rest.data(), rest.size());
+      if (written < 0 && errno == EINTR) continue;
+      if (written <= 0) break;
+      rest.remove_prefix(static_cast<std::size_t>(written));
+    }
+    ::close(fd);
+  });
+}
+
 // Drains both pipes until they close or the deadline passes.
 bool collect(Pipe& out, Pipe& err, ProcessResult& result,
              std::chrono::steady_clock::time_point deadline) {
@@ -99,10 +121,23 @@ ProcessResult runProcess(std::vector<std::string> argv, const ProcessOptions& op
 
   Pipe out;
   Pipe err;
+  std::optional<Pipe> in;
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, out.write, 1);
+  if (options.input) {
+    in.emplace();
+    posix_spawn_file_actions_adddup2(&actions, in->read, 0);
+  } else {
+    const std::string inputPath =
+        options.inputPath.empty() ? "/dev/null" : options.inputPath.string();
+    posix_spawn_file_actions_addopen(&actions, 0, inputPath.c_str(), O_RDONLY, 0);
+  }
+  if (options.outputPath.empty()) {
+    posix_spawn_file_actions_adddup2(&actions, out.write, 1);
+  } else {
+    posix_spawn_file_actions_addopen(&actions, 1, options.outputPath.c_str(), O_WRONLY | O_NOCTTY,
+                                     0);
+  }
   posix_spawn_file_actions_adddup2(&actions, err.write, 2);
   if (!options.workingDirectory.empty()) {
     posix_spawn_file_actions_addchdir_np(&actions, options.workingDirectory.c_str());
@@ -115,7 +150,10 @@ ProcessResult runProcess(std::vector<std::string> argv, const ProcessOptions& op
   posix_spawn_file_actions_destroy(&actions);
   ::close(out.write);
   ::close(err.write);
+  if (in) ::close(in->read);
   if (spawned != 0) throw std::runtime_error("cannot start " + command[0]);
+  std::thread feeder;
+  if (in) feeder = feed(in->write, *options.input);
 
   ProcessResult result;
   const auto deadline = std::chrono::steady_clock::now() + options.timeout;
@@ -123,6 +161,7 @@ ProcessResult runProcess(std::vector<std::string> argv, const ProcessOptions& op
     result.timedOut = true;
     ::kill(pid, SIGKILL);
   }
+  if (feeder.joinable()) feeder.join();
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }

@@ -15,6 +15,14 @@ struct ProcessOptions {
   // Otherwise the suite's environment is passed on, less NO_COLOR.
   std::optional<std::vector<std::string>> environment;
   std::filesystem::path workingDirectory;  // empty: the caller's
+  // Written to the program's standard input through a pipe, which is closed
+  // after it. When unset, standard input is the file `inputPath` names, or
+  // /dev/null.
+  std::optional<std::string> input;
+  std::filesystem::path inputPath;
+  // Opened as the program's standard output (a terminal, say) in place of
+  // the pipe that `out` captures.
+  std::filesystem::path outputPath;
   // The process is killed (SIGKILL) when it runs longer than this.
   std::chrono::milliseconds timeout{std::chrono::seconds(30)};
 };
@@ -26,7 +34,7 @@ struct ProcessResult {
   std::string err;
 };
 
-// Runs a program with its standard input on /dev/null, capturing both output
+// Runs a program, feeding its standard input and capturing both output
 // streams. In a cross build the program runs under the build's emulator.
 ProcessResult runProcess(std::vector<std::string> argv, const ProcessOptions& options = {});
 
