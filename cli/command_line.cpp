@@ -122,7 +122,21 @@ int runTestCrcRow(const ParsedArguments& arguments) {
   return kExitSuccess;
 }
 
-constexpr std::array<CommandRow, 5> kCommands = {{
+// inspect is left out of the usage text, which lists the original commands.
+int runInspectRow(const ParsedArguments& arguments) {
+  const fs::path bin = optionPath(arguments, "--bin");
+  if (!checkInputExists(bin, "Input binary")) return kExitPathRefused;
+  std::optional<fs::path> json;
+  if (const auto found = arguments.options.find("--json"); found != arguments.options.end()) {
+    json = found->second;
+    if (*json != "-" && !checkOutputWritable(*json, arguments.force, "Output JSON")) {
+      return kExitPathRefused;
+    }
+  }
+  return runInspect(bin, json);
+}
+
+constexpr std::array<CommandRow, 6> kCommands = {{
     {"decode",
      {"--bin", "--json"},
      "decode requires --bin <cal.bin> and --json <cal.json>",
@@ -137,6 +151,7 @@ constexpr std::array<CommandRow, 5> kCommands = {{
      "compare-encodings requires --json <file>",
      runCompareEncodingsRow},
     {"test-crc", {"--json", nullptr}, "test-crc requires --json <file>", runTestCrcRow},
+    {"inspect", {"--bin", nullptr}, "inspect requires --bin <file>", runInspectRow},
 }};
 
 bool hasRequiredOptions(const CommandRow& row, const ParsedArguments& arguments) {

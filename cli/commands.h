@@ -5,6 +5,8 @@
 
 #include <filesystem>
 #include <nlohmann/json.hpp>
+#include <optional>
+#include <string_view>
 
 #include "wire/byte_io.h"
 
@@ -22,5 +24,13 @@ int runVerify(const fs::path& jsonPath, const fs::path& blobPath);
 int verifyRoundTrip(const nlohmann::json& source, const Bytes& blob, const fs::path& blobPath);
 void runCompareEncodings(const fs::path& jsonPath);
 void runTestCrc(const fs::path& jsonPath);
+// Lists the blob on standard output and, when asked, writes the listing as
+// JSON ("-": to standard output instead of the listing). Returns 0 for an
+// intact blob and 5 for a damaged one or one of no known kind.
+int runInspect(const fs::path& blobPath, const std::optional<fs::path>& jsonPath);
+
+// Writes all of `text` to standard output and flushes it; throws when it cannot.
+void writeToStandardOutput(std::string_view text);
+[[noreturn]] void failToWriteStandardOutput();
 
 }  // namespace ravelin

@@ -18,34 +18,21 @@ constexpr std::string_view kStandardOutputPath = "-";
 // lets the text be built in one piece.
 constexpr std::size_t kJsonBytesPerBlobByte = 12;
 
-// While decoding to standard output, every log line goes to standard error so
-// that standard output carries the JSON document alone.
-class LogLinesToStderr {
- public:
-  explicit LogLinesToStderr(bool enabled) : enabled_(enabled) {
-    if (enabled_) routeAllLogLinesToStderr(true);
-  }
-  ~LogLinesToStderr() {
-    if (enabled_) routeAllLogLinesToStderr(false);
-  }
-  LogLinesToStderr(const LogLinesToStderr&) = delete;
-  LogLinesToStderr& operator=(const LogLinesToStderr&) = delete;
+}  // namespace
 
- private:
-  bool enabled_;
-};
-
-void writeToStandardOutput(json& value, std::size_t expectedSize) {
-  const std::string text = renderJsonDocument(value, expectedSize);
+void writeToStandardOutput(std::string_view text) {
   if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0) {
-    logError("Failed to write data to standard output");
-    throw std::runtime_error("Failed to write data to standard output");
+    failToWriteStandardOutput();
   }
 }
 
-}  // namespace
+void failToWriteStandardOutput() {
+  logError("Failed to write data to standard output");
+  throw std::runtime_error("Failed to write data to standard output");
+}
 
 void runDecode(const fs::path& blobPath, const fs::path& jsonPath) {
+  // Standard output then carries the JSON document alone.
   const bool toStandardOutput = jsonPath.native() == kStandardOutputPath;
   const LogLinesToStderr routing(toStandardOutput);
 
@@ -60,7 +47,7 @@ void runDecode(const fs::path& blobPath, const fs::path& jsonPath) {
   const bool crcMatched = decodeBlob(*kind, blob, decoded);
   const std::size_t expectedSize = kJsonBytesPerBlobByte * blob.size();
   if (toStandardOutput) {
-    writeToStandardOutput(decoded, expectedSize);
+    writeToStandardOutput(renderJsonDocument(decoded, expectedSize));
   } else {
     writeJsonFile(decoded, jsonPath, expectedSize);
   }
