@@ -78,7 +78,11 @@ class BodyReader {
     const std::uint8_t* at = position();
     require(sizeof(std::uint32_t), kTruncatedPod, name);
     const auto length = cursor_.read<std::uint32_t>();
-    require(length, kTruncatedString, name);
+    // Marked at the length, so that what the listing shows holds it.
+    if (length > remaining()) {
+      fail(kTruncatedString, at, byteCount(length) + " of text for " + std::string(name),
+           byteCount(remaining()));
+    }
     visitor_.text(at, name, index, cursor_.readString(length));
   }
 
@@ -87,7 +91,7 @@ class BodyReader {
     visitor_.open(position(), name, index, R::kWireSize);
     const R sample{};
     forEachNamedField(sample, [this](const FieldInfo& info, const auto& fieldSample) {
-      member(info, fieldSample);
+      this->member(info, fieldSample);
     });
     visitor_.template closeRecord<R>(name);
   }
@@ -303,6 +307,17 @@ ByteCursor takeBody(ByteCursor& afterHeader, const Header& header, const std::ui
   return afterHeader.take(header.bodySize);
 }
 
+// The body the header announces or, when it is cut short, as much as there is.
+ByteCursor bodyToList(Annotation& annotation, ByteCursor& afterHeader, const Header& header,
+                      const std::uint8_t* blob) {
+  try {
+    return takeBody(afterHeader, header, blob);
+  } catch (const std::runtime_error& error) {
+    annotation.addFault(error, 0, 0);
+    return afterHeader;
+  }
+}
+
 bool crcMatches(std::uint32_t stored, const ByteCursor& body) {
   const std::uint32_t computed = crc32(body.position(), body.remaining());
   if (computed == stored) return true;
@@ -344,14 +359,7 @@ Annotation inspectDeviceConfig(const std::uint8_t* begin, const std::uint8_t* en
   } catch (const std::runtime_error& error) {
     annotation.addFault(error, 0, 0);
   }
-  // A body cut short is read as far as it goes.
-  ByteCursor body = blob;
-  try {
-    body = takeBody(blob, header, begin);
-  } catch (const std::runtime_error& error) {
-    annotation.addFault(error, 0, 0);
-  }
-
+  const ByteCursor body = bodyToList(annotation, blob, header, begin);
   DeviceConfigListing listing(annotation);
   BodyReader reader(body, listing);
   try {

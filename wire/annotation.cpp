@@ -529,11 +529,12 @@ Element& Annotation::add(std::size_t offset, std::size_t size, std::string_view 
   lastAdded_ = elements_.size();
   Element& element = elements_.emplace_back();
   element.offset = offset;
-  element.size = size;
+  // A record cut short by the end of the blob covers what there is of it.
+  element.size = size == kSizeFromChildren ? size : std::min(size, blob_.size() - offset);
   element.name = name;
   element.index = index;
   element.depth = static_cast<std::uint16_t>(open_.size());
-  if (size != kSizeFromChildren) extendOpenContainer(offset + size);
+  if (size != kSizeFromChildren) extendOpenContainer(offset + element.size);
   return element;
 }
 
