@@ -184,9 +184,10 @@ CadBlockPayload readCadBlock(ByteCursor& cursor, Visitor& visitor) {
   const std::size_t needed = poses * CadPose::kWireSize;
   if (cursor.remaining() < needed) {
     logError("CAD block truncated: need %zu, have %zu", needed, cursor.remaining());
-    throw BlobFault("CAD block truncated", cursor.position(),
-                    byteCount(needed) + " for " + std::to_string(poses) + " poses",
-                    byteCount(cursor.remaining()));
+    throw BlobFault(
+        "CAD block truncated", cursor.position(),
+        byteCount(needed) + " for " + std::to_string(poses) + (poses == 1 ? " pose" : " poses"),
+        byteCount(cursor.remaining()));
   }
   CadBlockPayload cad;
   cad.alignmentMethod = fixed.alignmentMethod;

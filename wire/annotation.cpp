@@ -458,6 +458,11 @@ void renderListingTo(const Annotation& annotation, TextSink& sink) {
   }
 }
 
+void appendNote(std::string& note, std::string_view more) {
+  if (!note.empty()) note += "; ";
+  note += more;
+}
+
 void appendJsonValue(std::string& out, const Element& element, std::span<const std::uint8_t> blob,
                      std::string& note) {
   out += ", \"value\": ";
@@ -467,7 +472,7 @@ void appendJsonValue(std::string& out, const Element& element, std::span<const s
     std::string escaped;
     appendEscapedText(escaped, text);
     appendJsonString(out, escaped);
-    if (note.empty()) note = "not UTF-8: bytes outside it written as \\xNN";
+    appendNote(note, "not UTF-8: bytes outside it written as \\xNN");
     return;
   }
   if (element.type == ValueType::BYTES) {
@@ -484,9 +489,8 @@ void appendJsonValue(std::string& out, const Element& element, std::span<const s
     return;
   }
   appendScalar(out, element, scalar, Syntax::JSON);
-  if (isEnumeration(element) && note.empty()) {
-    note = enumeratorOf(element, scalar).value_or("not in the table");
-  }
+  if (isEnumeration(element))
+    appendNote(note, enumeratorOf(element, scalar).value_or("not in the table"));
 }
 
 void appendJsonElement(std::string& out, const Element& element, std::string_view path,
@@ -604,9 +608,9 @@ void Annotation::addBytes(std::size_t from, std::size_t to) {
 }
 
 void Annotation::addFault(const std::exception& error, std::size_t fallback, std::size_t resumeAt) {
-  ++faults_;
   std::size_t offset = fallback;
   std::string text = error.what();
+  if (faults_++ == 0) firstFaultMessage_ = text;
   if (const auto* fault = dynamic_cast<const BlobFault*>(&error)) {
     offset = offsetOf(fault->at());
     text += ": expected " + fault->expected() + ", found " + fault->found();

@@ -82,6 +82,8 @@ class Annotation {
   std::size_t firstOmittedOffset() const { return firstOmittedOffset_; }
 
   std::size_t faults() const { return faults_; }
+  // What the decoder would fail with: the message of the first fault, or "".
+  const std::string& firstFaultMessage() const { return firstFaultMessage_; }
   bool crcMismatch() const { return crcMismatch_; }
   void markCrcMismatch() { crcMismatch_ = true; }
   // What a decoder would say: it fails on a fault and reports a CRC mismatch.
@@ -158,6 +160,7 @@ class Annotation {
   std::size_t omitted_ = 0;
   std::size_t firstOmittedOffset_ = 0;
   std::size_t faults_ = 0;
+  std::string firstFaultMessage_;
   bool crcMismatch_ = false;
   std::int32_t nextRootIndex_ = 0;
 };
