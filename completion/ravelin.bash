@@ -20,6 +20,7 @@ _ravelin_unused_options() {
         encode | encode-verify) options="--json --bin --verify --force --quiet" ;;
         verify) options="--json --bin --quiet" ;;
         compare-encodings | test-crc) options="--json --quiet" ;;
+        inspect) options="--bin --json --force --quiet" ;;
         *) return ;;
     esac
     for ((i = 2; i < COMP_CWORD; i++)); do
@@ -41,7 +42,7 @@ _ravelin() {
         if [[ $current == -* ]]; then
             mapfile -t COMPREPLY < <(compgen -W "--help -h" -- "$current")
         else
-            mapfile -t COMPREPLY < <(compgen -W "decode encode verify compare-encodings test-crc" -- "$current")
+            mapfile -t COMPREPLY < <(compgen -W "decode encode verify compare-encodings test-crc inspect" -- "$current")
         fi
         return
     fi
