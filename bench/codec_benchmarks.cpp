@@ -1,6 +1,7 @@
 // Measures the ravelin codecs against the JSON library's generic binary
 // encodings and zlib's CRC-32, on the bundled examples and on a synthetic
-// calibration at three sizes, then prints the summary tables and the targets.
+// calibration at three sizes, and the JSON parser on hostile shapes, then
+// prints the summary tables and the targets.
 
 #include <benchmark/benchmark.h>
 #include <zlib.h>
@@ -15,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "bench/hostile_json.h"
 #include "bench/ratio_reporter.h"
 #include "bench/synthetic_calibration.h"
 #include "calibration/decoder.h"
@@ -339,12 +341,6 @@ void printGrowth(const TimingTable& table) {
   }
 }
 
-struct Target {
-  std::string description;
-  double measured;
-  double limit;
-};
-
 std::vector<Target> collectTargets(const TimingTable& table,
                                    const std::vector<BenchDocument>& documents) {
   std::vector<Target> targets;
@@ -369,6 +365,8 @@ std::vector<Target> collectTargets(const TimingTable& table,
                          kLargeScale * kAllowedGrowth});
     }
   }
+  const std::vector<Target> parsing = hostileParseTargets(table);
+  targets.insert(targets.end(), parsing.begin(), parsing.end());
   return targets;
 }
 
@@ -391,6 +389,7 @@ int main(int argc, char** argv) {
 
   const std::vector<BenchDocument> documents = prepareDocuments();
   registerRows(documents);
+  registerHostileParseRows();
 
   RatioReporter::Baselines baselines;
   for (const Operation& op : operations()) {
@@ -404,6 +403,7 @@ int main(int argc, char** argv) {
   printTimings(table, documents);
   printSizes(documents);
   printGrowth(table);
+  printHostileParseGrowth(table);
   printTargets(collectTargets(table, documents));
   return 0;
 }

@@ -10,6 +10,13 @@
 
 namespace ravelin::bench {
 
+// A measured figure against its limit, for the summary's target lines.
+struct Target {
+  std::string description;
+  double measured;
+  double limit;
+};
+
 // CPU seconds per document of every measured row, by operation and document.
 class TimingTable {
  public:

@@ -1,14 +1,13 @@
 #include "calibration/json_values.h"
 
 #include <cmath>
-#include <limits>
 #include <stdexcept>
+
+#include "wire/byte_io.h"
 
 namespace ravelin {
 
 namespace {
-
-constexpr float kFloatMax = std::numeric_limits<float>::max();
 
 std::string quoted(std::string_view key) {
   return "'" + std::string(key) + "'";
@@ -77,12 +76,16 @@ float toFloat32(const json& value, const ValuePlace& place) {
     case json::value_t::number_unsigned:
       return static_cast<float>(value.get<std::uint64_t>());
     case json::value_t::number_float: {
+      // A value a little above FLT_MAX still rounds to it: the 9 digits that
+      // decode writes for FLT_MAX are such a value. Only rounding that
+      // overflows to infinity would store something else than was written.
       const double number = value.get<double>();
-      if (std::isfinite(number) && std::fabs(number) > static_cast<double>(kFloatMax)) {
+      const float rounded = narrowToFloat32(number);
+      if (std::isfinite(number) && std::isinf(rounded)) {
         throw std::runtime_error(place.text() + " is " + numberText(number) +
                                  ", outside the range of a 32-bit float");
       }
-      return static_cast<float>(number);
+      return rounded;
     }
     default:
       return value.get<float>();  // booleans are 0 or 1; the library refuses other types

@@ -54,8 +54,8 @@ bool hasMember(const json& object, std::string_view key);
 // The elements of an array; anything else fails with the library's "type must be array".
 const json::array_t& arrayElements(const json& value);
 
-// Any number or boolean, rounded to float32; finite values beyond float32's
-// range are refused.
+// Any number or boolean, rounded to the nearest float32; a finite value whose
+// rounding overflows to infinity is refused.
 float toFloat32(const json& value, const ValuePlace& place);
 
 [[noreturn]] void throwIntegerOutOfRange(double value, std::string_view typeName,

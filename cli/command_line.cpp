@@ -40,6 +40,10 @@ bool isHelpWord(std::string_view word) {
   return word == "help" || word == "--help" || word == "-help" || word == "-h";
 }
 
+bool isVersionWord(std::string_view word) {
+  return word == "version" || word == "--version" || word == "-V";
+}
+
 // Walks the words after the command; false when the line is malformed.
 bool parseOptions(int argc, const char* const argv[], ParsedArguments& parsed) {
   for (int i = 2; i < argc; ++i) {
@@ -69,6 +73,11 @@ int printUsage() {
   return kExitUsage;
 }
 
+int printVersion() {
+  std::fputs("ravelin " RAVELIN_VERSION "\n", stdout);
+  return kExitSuccess;
+}
+
 struct CommandRow {
   std::string_view name;
   std::array<const char*, 2> requiredOptions;  // a nullptr ends the list early
@@ -80,15 +89,19 @@ fs::path optionPath(const ParsedArguments& arguments, const char* option) {
   return fs::path(arguments.options.at(option));
 }
 
+// A JSON output read off a blob: "-" is standard output, which needs no check.
+bool jsonOutputAccepted(const fs::path& out, bool force, const fs::path& bin) {
+  return out == "-" || (checkOutputWritable(out, force, "Output JSON") &&
+                        checkOutputTarget(out, "Output JSON", bin, "Input binary"));
+}
+
 // An existing output is never deleted up front: the writer replaces it only
 // once the new contents are complete, so a failed command leaves it intact.
 int runDecodeRow(const ParsedArguments& arguments) {
   const fs::path bin = optionPath(arguments, "--bin");
   const fs::path out = optionPath(arguments, "--json");
   if (!checkInputExists(bin, "Input binary")) return kExitPathRefused;
-  if (out != "-" && !checkOutputWritable(out, arguments.force, "Output JSON")) {
-    return kExitPathRefused;
-  }
+  if (!jsonOutputAccepted(out, arguments.force, bin)) return kExitPathRefused;
   runDecode(bin, out);
   return kExitSuccess;
 }
@@ -97,7 +110,10 @@ int runEncodeRow(const ParsedArguments& arguments) {
   const fs::path in = optionPath(arguments, "--json");
   const fs::path bin = optionPath(arguments, "--bin");
   if (!checkInputExists(in, "Input JSON")) return kExitPathRefused;
-  if (!checkOutputWritable(bin, arguments.force, "Output binary")) return kExitPathRefused;
+  if (!checkOutputWritable(bin, arguments.force, "Output binary") ||
+      !checkOutputTarget(bin, "Output binary", in, "Input JSON")) {
+    return kExitPathRefused;
+  }
   return runEncode(in, bin, arguments.verify);
 }
 
@@ -122,21 +138,36 @@ int runTestCrcRow(const ParsedArguments& arguments) {
   return kExitSuccess;
 }
 
+std::optional<fs::path> optionalPath(const ParsedArguments& arguments, const char* option) {
+  if (!arguments.options.contains(option)) return std::nullopt;
+  return optionPath(arguments, option);
+}
+
+// Either input, or both; the row checks that one is there.
+int runCheckRow(const ParsedArguments& arguments) {
+  const std::optional<fs::path> in = optionalPath(arguments, "--json");
+  const std::optional<fs::path> bin = optionalPath(arguments, "--bin");
+  if (!in && !bin) {
+    logError("check requires --json <file> or --bin <file>");
+    return printUsage();
+  }
+  if ((in && !checkInputExists(*in, "Input JSON")) ||
+      (bin && !checkInputExists(*bin, "Input binary"))) {
+    return kExitPathRefused;
+  }
+  return runCheck(in, bin);
+}
+
 // inspect is left out of the usage text, which lists the original commands.
 int runInspectRow(const ParsedArguments& arguments) {
   const fs::path bin = optionPath(arguments, "--bin");
+  const std::optional<fs::path> out = optionalPath(arguments, "--json");
   if (!checkInputExists(bin, "Input binary")) return kExitPathRefused;
-  std::optional<fs::path> json;
-  if (const auto found = arguments.options.find("--json"); found != arguments.options.end()) {
-    json = found->second;
-    if (*json != "-" && !checkOutputWritable(*json, arguments.force, "Output JSON")) {
-      return kExitPathRefused;
-    }
-  }
-  return runInspect(bin, json);
+  if (out && !jsonOutputAccepted(*out, arguments.force, bin)) return kExitPathRefused;
+  return runInspect(bin, out);
 }
 
-constexpr std::array<CommandRow, 6> kCommands = {{
+constexpr std::array<CommandRow, 7> kCommands = {{
     {"decode",
      {"--bin", "--json"},
      "decode requires --bin <cal.bin> and --json <cal.json>",
@@ -151,6 +182,7 @@ constexpr std::array<CommandRow, 6> kCommands = {{
      "compare-encodings requires --json <file>",
      runCompareEncodingsRow},
     {"test-crc", {"--json", nullptr}, "test-crc requires --json <file>", runTestCrcRow},
+    {"check", {nullptr, nullptr}, nullptr, runCheckRow},
     {"inspect", {"--bin", nullptr}, "inspect requires --bin <file>", runInspectRow},
 }};
 
@@ -171,6 +203,10 @@ std::optional<ParsedArguments> parseArguments(int argc, const char* const argv[]
     parsed.command = "help";
     return parsed;
   }
+  if (isVersionWord(parsed.command)) {
+    parsed.command = "version";
+    return parsed;
+  }
   if (parsed.command == "decode-verify") {
     parsed.command = "decode";
   } else if (parsed.command == "encode-verify") {
@@ -185,6 +221,7 @@ int runCommand(const std::optional<ParsedArguments>& arguments) {
   if (!arguments || arguments->command.empty() || arguments->command == "help") {
     return printUsage();
   }
+  if (arguments->command == "version") return printVersion();
   for (const CommandRow& row : kCommands) {
     if (row.name != arguments->command) continue;
     if (!hasRequiredOptions(row, *arguments)) {
@@ -198,6 +235,7 @@ int runCommand(const std::optional<ParsedArguments>& arguments) {
 }
 
 int runMain(int argc, const char* const argv[]) {
+  enableColours(!environmentForbidsColour());
   try {
     return runCommand(parseArguments(argc, argv));
   } catch (const std::exception& e) {

@@ -14,10 +14,6 @@ namespace {
 
 constexpr std::string_view kStandardOutputPath = "-";
 
-// Decoded JSON runs to 8 or 9 bytes of text per blob byte; a guess above that
-// lets the text be built in one piece.
-constexpr std::size_t kJsonBytesPerBlobByte = 12;
-
 }  // namespace
 
 void writeToStandardOutput(std::string_view text) {
@@ -45,7 +41,9 @@ void runDecode(const fs::path& blobPath, const fs::path& jsonPath) {
 
   json decoded;
   const bool crcMatched = decodeBlob(*kind, blob, decoded);
-  const std::size_t expectedSize = kJsonBytesPerBlobByte * blob.size();
+  // Room for the densest text, so that it is built in one piece: a
+  // reservation beyond what is written costs address space only.
+  const std::size_t expectedSize = kMaxDecodedBytesPerBlobByte * blob.size();
   if (toStandardOutput) {
     writeToStandardOutput(renderJsonDocument(decoded, expectedSize));
   } else {

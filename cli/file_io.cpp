@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstddef>
+#include <cstring>
 #include <iterator>
 #include <optional>
 #include <stdexcept>
@@ -16,7 +17,9 @@
 #include <string_view>
 #include <system_error>
 #include <utility>
+#include <vector>
 
+#include "cli/output_file.h"
 #include "console/log.h"
 
 namespace ravelin {
@@ -28,14 +31,15 @@ constexpr std::size_t kReadChunkSize = 64 * 1024;
 // `sizeWords` is "" before a size known up front and "over " before the
 // limit a stream has just passed.
 [[noreturn]] void refuseOversizedInput(const fs::path& path, const char* sizeWords,
-                                       std::uintmax_t size) {
+                                       std::uintmax_t size, std::uintmax_t limit) {
   logError("Input file %s is %s%ju bytes; files above %ju bytes are refused", path.c_str(),
-           sizeWords, size, kMaxInputFileSize);
+           sizeWords, size, limit);
   throw std::runtime_error("Input file too large: " + path.string());
 }
 
-[[noreturn]] void failToRead(const fs::path& path) {
+[[noreturn]] void failToRead(const fs::path& path, int error) {
   logError("Failed to read file: %s", path.c_str());
+  logSystemReason(error);
   throw std::runtime_error("Failed to read file: " + path.string());
 }
 
@@ -43,7 +47,12 @@ class ReadDescriptor {
  public:
   // Directories count as unopenable: they hold no bytes to read.
   explicit ReadDescriptor(const fs::path& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
-    if (fd_ >= 0 && (::fstat(fd_, &status_) != 0 || S_ISDIR(status_.st_mode))) close();
+    if (fd_ < 0) {
+      error_ = errno;
+    } else if (::fstat(fd_, &status_) != 0 || S_ISDIR(status_.st_mode)) {
+      error_ = S_ISDIR(status_.st_mode) ? EISDIR : errno;
+      close();
+    }
   }
   ~ReadDescriptor() { close(); }
   ReadDescriptor(const ReadDescriptor&) = delete;
@@ -51,6 +60,8 @@ class ReadDescriptor {
 
   bool isOpen() const { return fd_ >= 0; }
   int fd() const { return fd_; }
+  // Why the file could not be opened.
+  int openError() const { return error_; }
   // The size a regular file claims; other kinds say only when they end.
   std::optional<std::uintmax_t> regularFileSize() const {
     if (!S_ISREG(status_.st_mode)) return std::nullopt;
@@ -64,38 +75,37 @@ class ReadDescriptor {
   }
 
   int fd_;
+  int error_ = 0;
   struct stat status_ {};
 };
 
 // A regular file above the limit is refused by its size before it is read;
 // a FIFO or a device once it passes the limit.
-void refuseOversizedFile(const ReadDescriptor& input, const fs::path& path) {
+void refuseOversizedFile(const ReadDescriptor& input, const fs::path& path, std::uintmax_t limit) {
   const std::optional<std::uintmax_t> claimedSize = input.regularFileSize();
-  if (claimedSize && *claimedSize > kMaxInputFileSize) {
-    refuseOversizedInput(path, "", *claimedSize);
-  }
+  if (claimedSize && *claimedSize > limit) refuseOversizedInput(path, "", *claimedSize, limit);
 }
 
-void refuseOversizedStream(std::size_t bytesRead, const fs::path& path) {
-  if (bytesRead > kMaxInputFileSize) refuseOversizedInput(path, "over ", kMaxInputFileSize);
+void refuseOversizedStream(std::size_t bytesRead, const fs::path& path, std::uintmax_t limit) {
+  if (bytesRead > limit) refuseOversizedInput(path, "over ", limit, limit);
 }
 
 // Reads everything `input` yields, in one read for a regular file of
 // unchanged size.
-Bytes readWhole(const ReadDescriptor& input, const fs::path& path) {
-  refuseOversizedFile(input, path);
+Bytes readWhole(const ReadDescriptor& input, const fs::path& path, std::uintmax_t limit) {
+  refuseOversizedFile(input, path, limit);
   const std::optional<std::uintmax_t> claimedSize = input.regularFileSize();
   // One byte beyond the claimed size lets the read that fills it see the end.
   Bytes contents(claimedSize ? static_cast<std::size_t>(*claimedSize) + 1 : kReadChunkSize);
   std::size_t filled = 0;
   while (true) {
     if (filled == contents.size()) {
-      refuseOversizedStream(filled, path);
-      contents.resize(std::min<std::size_t>(2 * filled, kMaxInputFileSize + 1));
+      refuseOversizedStream(filled, path, limit);
+      contents.resize(std::min<std::size_t>(2 * filled, limit + 1));
     }
     const ssize_t count = ::read(input.fd(), contents.data() + filled, contents.size() - filled);
     if (count < 0 && errno == EINTR) continue;
-    if (count < 0) failToRead(path);
+    if (count < 0) failToRead(path, errno);
     if (count == 0) break;
     filled += static_cast<std::size_t>(count);
   }
@@ -108,8 +118,9 @@ Bytes readWhole(const ReadDescriptor& input, const fs::path& path) {
 // whole, so a large document costs no copy of itself.
 class ChunkedText {
  public:
-  ChunkedText(const ReadDescriptor& input, const fs::path& path) : input_(input), path_(path) {
-    refuseOversizedFile(input, path);
+  ChunkedText(const ReadDescriptor& input, const fs::path& path, std::uintmax_t limit)
+      : input_(input), path_(path), limit_(limit) {
+    refuseOversizedFile(input, path, limit);
   }
 
   class Iterator {
@@ -145,78 +156,22 @@ class ChunkedText {
     do {
       count = ::read(input_.fd(), buffer_.data(), buffer_.size());
     } while (count < 0 && errno == EINTR);
-    if (count < 0) failToRead(path_);
+    if (count < 0) failToRead(path_, errno);
     next_ = 0;
     filled_ = static_cast<std::size_t>(count);
     bytesRead_ += filled_;
-    refuseOversizedStream(bytesRead_, path_);
+    refuseOversizedStream(bytesRead_, path_, limit_);
     return filled_ > 0;
   }
 
   const ReadDescriptor& input_;
   const fs::path& path_;
+  std::uintmax_t limit_;
   std::array<char, kReadChunkSize> buffer_{};
   std::size_t next_ = 0;
   std::size_t filled_ = 0;
   std::size_t bytesRead_ = 0;
 };
-
-[[noreturn]] void failToOpenForWriting(const fs::path& path) {
-  logError("Failed to open file for writing: %s", path.c_str());
-  throw std::runtime_error("Failed to open file for writing: " + path.string());
-}
-
-[[noreturn]] void failToWrite(const fs::path& path) {
-  logError("Failed to write data to file: %s", path.c_str());
-  throw std::runtime_error("Failed to write data to file: " + path.string());
-}
-
-// What the output replaces, if anything: a replaced file keeps its mode, and a
-// new file gets the usual 0666 less the umask.
-struct OutputTarget {
-  bool replacesFile;
-  mode_t mode;
-};
-
-OutputTarget inspectOutput(const fs::path& path) {
-  struct stat existing {};
-  if (::stat(path.c_str(), &existing) == 0) return {true, existing.st_mode & 07777};
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  return {false, 0666 & ~mask};
-}
-
-bool writeAll(int fd, const std::uint8_t* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t written = ::write(fd, data, size);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return false;
-    data += written;
-    size -= static_cast<std::size_t>(written);
-  }
-  return true;
-}
-
-// Writes to "<target>.tmp-XXXXXX" in the target's directory, then renames it
-// over the target. Messages always name the target, never the temporary file.
-// Data that replaces a file reaches the disk before the rename, so a power cut
-// cannot swap good old contents for an empty file. A new file has nothing to
-// lose and skips that wait, which would cost more than the rest of a decode.
-void writeAtomically(const std::uint8_t* data, std::size_t size, const fs::path& path) {
-  if (fs::is_directory(path)) failToOpenForWriting(path);
-  std::string tempName = path.string() + ".tmp-XXXXXX";
-  const int fd = ::mkstemp(tempName.data());
-  if (fd < 0) failToOpenForWriting(path);
-
-  const OutputTarget target = inspectOutput(path);
-  const bool written = ::fchmod(fd, target.mode) == 0 && writeAll(fd, data, size) &&
-                       (!target.replacesFile || ::fsync(fd) == 0);
-  const bool closed = ::close(fd) == 0;
-  if (!written || !closed || ::rename(tempName.c_str(), path.c_str()) != 0) {
-    ::unlink(tempName.c_str());
-    failToWrite(path);
-  }
-}
 
 // The library's own document builder, refusing a container that would open
 // deeper than the limit. The parser keeps a stack of its own and does not
@@ -273,7 +228,37 @@ double roundToNineSignificantDigits(double x) {
   return static_cast<double>(narrowToFloat32(x));
 }
 
+// Each directory made is flushed into its parent, so that an output written
+// into it later survives a power cut with its whole path. Errors are left to
+// the writer, which cannot open a directory that is missing.
+void createDirectoriesDurably(const fs::path& directory) {
+  std::vector<fs::path> missing;
+  std::error_code error;
+  for (fs::path ancestor = directory; !ancestor.empty() && !fs::exists(ancestor, error);
+       ancestor = ancestor.parent_path()) {
+    missing.push_back(ancestor);
+  }
+  fs::create_directories(directory, error);
+  for (const fs::path& made : missing) {
+    const fs::path parent = made.has_parent_path() ? made.parent_path() : fs::path(".");
+    const int fd = ::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) continue;
+    ::fsync(fd);
+    ::close(fd);
+  }
+}
+
+// Writing into a device, a FIFO or a socket destroys nothing it held.
+bool sameStoredFile(const struct stat& a, const struct stat& b) {
+  const bool holdsData = S_ISREG(a.st_mode) || S_ISBLK(a.st_mode);
+  return holdsData && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
 }  // namespace
+
+void logSystemReason(int error) {
+  if (error != 0) logError("%s", std::strerror(error));
+}
 
 bool checkInputExists(const fs::path& path, const char* label) {
   if (fs::exists(path)) return true;
@@ -288,11 +273,27 @@ bool checkOutputWritable(const fs::path& path, bool force, const char* label) {
     return false;
   }
   const fs::path parent = path.parent_path();
-  if (!parent.empty()) {
-    std::error_code ignored;
-    fs::create_directories(parent, ignored);
-  }
+  if (!parent.empty()) createDirectoriesDurably(parent);
   return true;
+}
+
+bool checkOutputTarget(const fs::path& output, const char* outputLabel, const fs::path& input,
+                       const char* inputLabel) {
+  struct stat outputStatus {};
+  struct stat inputStatus {};
+  if (::stat(output.c_str(), &outputStatus) != 0) {
+    if (errno != ENOENT || !fs::is_symlink(fs::symlink_status(output))) return true;
+    std::error_code unreadable;
+    logError("%s '%s' is a symbolic link to '%s', which does not exist. Not writing through it.",
+             outputLabel, output.c_str(), fs::read_symlink(output, unreadable).c_str());
+    return false;
+  }
+  if (::stat(input.c_str(), &inputStatus) != 0 || !sameStoredFile(outputStatus, inputStatus)) {
+    return true;
+  }
+  logError("%s '%s' is the same file as %s '%s'. Refusing to overwrite the input.", outputLabel,
+           output.c_str(), inputLabel, input.c_str());
+  return false;
 }
 
 std::uintmax_t getFileSize(const fs::path& path) {
@@ -310,15 +311,16 @@ Bytes readFile(const fs::path& path) {
   const ReadDescriptor input(path);
   if (!input.isOpen()) {
     logError("Failed to open file: %s ", path.c_str());
+    logSystemReason(input.openError());
     throw std::runtime_error("Failed to open file: " + path.string());
   }
-  const Bytes bytes = readWhole(input, path);
+  const Bytes bytes = readWhole(input, path, kMaxBlobFileSize);
   logSuccess("Successfully read %d bytes from file", printableCount(bytes.size()));
   return bytes;
 }
 
-void writeFile(const Bytes& bytes, const fs::path& path) {
-  writeAtomically(bytes.data(), bytes.size(), path);
+void writeFile(std::span<const std::uint8_t> bytes, const fs::path& path) {
+  writeOutputFile(bytes.data(), bytes.size(), path);
   logSuccess("Successfully wrote data to location %s", path.c_str());
 }
 
@@ -327,7 +329,7 @@ void writeFile(const Bytes& bytes, const fs::path& path) {
 json loadJsonFile(const fs::path& path) {
   const ReadDescriptor input(path);
   if (!input.isOpen()) return parseJsonDocument({});
-  ChunkedText text(input, path);
+  ChunkedText text(input, path, kMaxJsonFileSize);
   return parseWithDepthLimit(text.begin(), text.end());
 }
 
@@ -350,7 +352,7 @@ std::string renderJsonDocument(json& value, std::size_t expectedSize) {
 
 void writeJsonFile(json& value, const fs::path& path, std::size_t expectedSize) {
   const std::string text = renderJsonDocument(value, expectedSize);
-  writeAtomically(reinterpret_cast<const std::uint8_t*>(text.data()), text.size(), path);
+  writeOutputFile(reinterpret_cast<const std::uint8_t*>(text.data()), text.size(), path);
 }
 
 void roundJsonFloats(json& value) {

@@ -1,12 +1,13 @@
 #pragma once
 
-// Whole-file reading and writing for ravelin. Outputs are written to a
-// temporary file beside the target and renamed over it only when complete,
-// so a failed command never leaves a half-written file or loses an old one.
+// Whole-file reading and writing for ravelin. Outputs are written as
+// cli/output_file.h describes: a failed or interrupted command never leaves a
+// half-written file or loses an old one, and a finished one is on disk.
 
 #include <cstdint>
 #include <filesystem>
 #include <nlohmann/json.hpp>
+#include <span>
 #include <string_view>
 
 #include "wire/byte_io.h"
@@ -16,22 +17,40 @@ namespace ravelin {
 using json = nlohmann::json;
 namespace fs = std::filesystem;
 
-// Input files above this size are refused before they are read.
-constexpr std::uintmax_t kMaxInputFileSize = 256ULL * 1024 * 1024;
+// Inputs above these sizes are refused. With them no command takes 1 GiB of
+// memory for any accepted input (the README lists the worst shapes and their
+// peaks), and the JSON that decode writes for an accepted blob is accepted in
+// turn: decoded text runs to at most kMaxDecodedBytesPerBlobByte bytes per
+// blob byte, reached by a CAD block of poses whose floats print in 23
+// characters (573 bytes of text for 36).
+constexpr std::uintmax_t kMaxBlobFileSize = 1ULL << 20;
+constexpr std::uintmax_t kMaxJsonFileSize = 20ULL << 20;
+constexpr std::uintmax_t kMaxDecodedBytesPerBlobByte = 16;
+static_assert(kMaxDecodedBytesPerBlobByte * kMaxBlobFileSize <= kMaxJsonFileSize);
 
 bool checkInputExists(const fs::path& path, const char* label);
 // Creates missing parent directories of an output that does not exist yet.
 bool checkOutputWritable(const fs::path& path, bool force, const char* label);
+// Refuses, with its own error line, an output that is a symlink leading
+// nowhere, and one that is the same stored file as the input (a regular file
+// or a block device, however the two paths spell it).
+bool checkOutputTarget(const fs::path& output, const char* outputLabel, const fs::path& input,
+                       const char* inputLabel);
 std::uintmax_t getFileSize(const fs::path& path);
 
+// Reads a blob of at most kMaxBlobFileSize bytes.
 Bytes readFile(const fs::path& path);
-void writeFile(const Bytes& bytes, const fs::path& path);
+// The system's words for errno value `error` as an error line of their own,
+// after the line that says what failed; nothing for 0.
+void logSystemReason(int error);
+void writeFile(std::span<const std::uint8_t> bytes, const fs::path& path);
 
 // Deeper JSON is refused while it is parsed: the library's writer and diff
 // recurse once per level, so hostile nesting would otherwise overflow the stack.
 constexpr int kMaxJsonDepth = 512;
 
-// Parses with comments allowed; syntax errors are the JSON library's parse_error.
+// Parses at most kMaxJsonFileSize bytes with comments allowed; syntax errors
+// are the JSON library's parse_error.
 json loadJsonFile(const fs::path& path);
 // Parses JSON text exactly as loadJsonFile parses a file's contents.
 json parseJsonDocument(std::string_view text);

@@ -1,5 +1,8 @@
+#include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "cli/blob_dispatch.h"
 #include "cli/command_line.h"
@@ -13,24 +16,25 @@ namespace {
 
 constexpr std::string_view kStandardOutputPath = "-";
 
+std::string damageText(const Annotation& annotation) {
+  const std::size_t faults = annotation.faults();
+  if (faults == 0) return "its CRC32 does not match its body";
+  std::string text =
+      faults == 1 ? "1 structural fault" : std::to_string(faults) + " structural faults";
+  if (annotation.crcMismatch()) text += " and a CRC32 that does not match its body";
+  return text;
+}
+
 void reportVerdict(const Annotation& annotation, const Bytes& blob, const fs::path& blobPath) {
   const std::optional<BlobKind> kind = detectBlobKind(blob);
   if (!kind) {
     logError("Unrecognized binary magic in %s", blobPath.c_str());
-    return;
-  }
-  if (!annotation.damaged()) {
+  } else if (annotation.damaged()) {
+    logError("The %s blob %s is damaged: %s", blobKindWord(*kind), blobPath.c_str(),
+             damageText(annotation).c_str());
+  } else {
     logSuccess("The %s blob %s is intact", blobKindWord(*kind), blobPath.c_str());
-    return;
   }
-  const std::size_t faults = annotation.faults();
-  std::string damage =
-      faults == 1 ? "1 structural fault" : std::to_string(faults) + " structural faults";
-  if (faults == 0)
-    damage = "its CRC32 does not match its body";
-  else if (annotation.crcMismatch())
-    damage += " and a CRC32 that does not match its body";
-  logError("The %s blob %s is damaged: %s", blobKindWord(*kind), blobPath.c_str(), damage.c_str());
 }
 
 }  // namespace
@@ -47,7 +51,7 @@ int runInspect(const fs::path& blobPath, const std::optional<fs::path>& jsonPath
     if (jsonToStandardOutput) {
       writeToStandardOutput(text);
     } else {
-      writeFile(Bytes(text.begin(), text.end()), *jsonPath);
+      writeFile({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}, *jsonPath);
     }
   }
   reportVerdict(annotation, blob, blobPath);

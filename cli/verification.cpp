@@ -4,6 +4,8 @@
 #include <cmath>
 #include <sstream>
 #include <string>
+#include <string_view>
+#include <utility>
 
 #include "console/log.h"
 #include "wire/byte_io.h"
@@ -25,11 +27,6 @@ const json* lookUp(const json& document, const std::string& path) {
   }
 }
 
-std::string entryText(const json& entry, const char* key) {
-  const auto member = entry.find(key);
-  return member != entry.end() && member->is_string() ? member->get<std::string>() : "";
-}
-
 bool hasWarningMarker(const std::string& path) {
   return std::any_of(WARNING_LEVEL_PATH_MARKERS.begin(), WARNING_LEVEL_PATH_MARKERS.end(),
                      [&](std::string_view marker) { return path.find(marker) != path.npos; });
@@ -39,6 +36,89 @@ bool hasWarningMarker(const std::string& path) {
 // shows them with replacement characters rather than failing.
 std::string compact(const json& value) {
   return value.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+// The entry as the JSON Patch object json::diff would hold, printed compact,
+// without copying the value into such an object.
+std::string compact(const PatchEntry& entry) {
+  std::string text =
+      "{\"op\":" + compact(json(entry.op)) + ",\"path\":" + compact(json(entry.path));
+  if (entry.value != nullptr) text += ",\"value\":" + compact(*entry.value);
+  return text + "}";
+}
+
+// A member name as a JSON Pointer reference token.
+std::string pointerToken(const std::string& key) {
+  std::string token;
+  for (const char c : key) {
+    if (c == '~') {
+      token += "~0";
+    } else if (c == '/') {
+      token += "~1";
+    } else {
+      token += c;
+    }
+  }
+  return token;
+}
+
+// The pointer to a member or element of the value at `path`.
+std::string childPath(const std::string& path, std::string_view token) {
+  std::string child = path;
+  child += '/';
+  child += token;
+  return child;
+}
+
+using PatchVisitor = std::function<void(const PatchEntry&)>;
+
+void visitDifferences(const json& from, const json& to, const std::string& path,
+                      const PatchVisitor& visit);
+
+// Arrays are compared index by index; the surplus of `from` is removed from
+// its last element down, the surplus of `to` appended.
+void visitArrayDifferences(const json& from, const json& to, const std::string& path,
+                           const PatchVisitor& visit) {
+  const std::size_t common = std::min(from.size(), to.size());
+  for (std::size_t i = 0; i < common; ++i) {
+    const std::string elementPath = childPath(path, std::to_string(i));
+    visitDifferences(from[i], to[i], elementPath, visit);
+  }
+  for (std::size_t i = from.size(); i > common; --i) {
+    visit({"remove", childPath(path, std::to_string(i - 1)), nullptr});
+  }
+  for (std::size_t i = common; i < to.size(); ++i) visit({"add", childPath(path, "-"), &to[i]});
+}
+
+void visitObjectDifferences(const json& from, const json& to, const std::string& path,
+                            const PatchVisitor& visit) {
+  for (const auto& [key, value] : from.items()) {
+    std::string memberPath = childPath(path, pointerToken(key));
+    const auto counterpart = to.find(key);
+    if (counterpart != to.end()) {
+      visitDifferences(value, *counterpart, memberPath, visit);
+    } else {
+      visit({"remove", std::move(memberPath), nullptr});
+    }
+  }
+  for (const auto& [key, value] : to.items()) {
+    if (!from.contains(key)) visit({"add", childPath(path, pointerToken(key)), &value});
+  }
+}
+
+// The walk of json::diff, entry for entry. Equal values (1 and 1.0 among
+// them) give nothing; values of different kinds, or of one primitive kind,
+// are replaced whole.
+void visitDifferences(const json& from, const json& to, const std::string& path,
+                      const PatchVisitor& visit) {
+  if (from == to) return;
+  if (from.type() == to.type() && from.is_array()) {
+    visitArrayDifferences(from, to, path, visit);
+  } else if (from.type() == to.type() && from.is_object()) {
+    visitObjectDifferences(from, to, path, visit);
+  } else {
+    visit({"replace", path, &to});
+  }
 }
 
 bool bothNumbers(const json* a, const json* b) {
@@ -89,31 +169,31 @@ bool isPrecisionLoss(double decoded, double source) {
   return std::fabs(decoded - sourceAsFloat) <= std::fma(scale, kFloat32Epsilon, 1e-12);
 }
 
-bool isAcceptableDifference(const json& entry, const json& exactDecoded, const json& source) {
-  const std::string op = entryText(entry, "op");
-  const std::string path = entryText(entry, "path");
-  if (op == "replace") {
-    const json* decoded = lookUp(exactDecoded, path);
-    const json* original = lookUp(source, path);
+void forEachPatchEntry(const json& decoded, const json& source, const PatchVisitor& visit) {
+  visitDifferences(decoded, source, "", visit);
+}
+
+bool isAcceptableDifference(const PatchEntry& entry, const json& exactDecoded, const json& source) {
+  if (entry.op == "replace") {
+    const json* decoded = lookUp(exactDecoded, entry.path);
+    const json* original = lookUp(source, entry.path);
     return bothNumbers(decoded, original) &&
            isPrecisionLoss(decoded->get<double>(), original->get<double>());
   }
-  return (op == "add" || op == "remove") && hasWarningMarker(path);
+  return (entry.op == "add" || entry.op == "remove") && hasWarningMarker(entry.path);
 }
 
-void printDiffReport(const json& decoded, const json& source, const json& patch) {
-  for (const json& entry : patch) {
-    const std::string op = entryText(entry, "op");
-    const std::string path = entryText(entry, "path");
-    if (op == "replace") {
-      reportReplace(op, path, lookUp(decoded, path), lookUp(source, path));
-    } else if (op == "add" && hasWarningMarker(path)) {
-      logWarning(" DIFF - op %s @ path %s\n\top details = %s", op.c_str(), path.c_str(),
-                 compact(entry).c_str());
-    } else {
-      logError(" DIFF - op %s @ path %s\n\top details = %s", op.c_str(), path.c_str(),
+void printDifference(const PatchEntry& entry, const json& decoded, const json& source) {
+  const std::string op(entry.op);
+  const std::string& path = entry.path;
+  if (op == "replace") {
+    reportReplace(op, path, lookUp(decoded, path), lookUp(source, path));
+  } else if (op == "add" && hasWarningMarker(path)) {
+    logWarning(" DIFF - op %s @ path %s\n\top details = %s", op.c_str(), path.c_str(),
                compact(entry).c_str());
-    }
+  } else {
+    logError(" DIFF - op %s @ path %s\n\top details = %s", op.c_str(), path.c_str(),
+             compact(entry).c_str());
   }
 }
 

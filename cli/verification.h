@@ -6,7 +6,9 @@
 // fields whose path carries a warning-level marker.
 
 #include <array>
+#include <functional>
 #include <nlohmann/json.hpp>
+#include <string>
 #include <string_view>
 
 namespace ravelin {
@@ -21,12 +23,23 @@ inline constexpr std::array<std::string_view, 4> WARNING_LEVEL_PATH_MARKERS = {
 // side, including a source beyond the float range: false.
 bool isPrecisionLoss(double decoded, double source);
 
-// The verdict on one JSON Patch entry; `exactDecoded` is the decoded value
-// before rounding.
-bool isAcceptableDifference(const json& entry, const json& exactDecoded, const json& source);
+// One entry of the JSON Patch that turns the decoded document into the source.
+struct PatchEntry {
+  std::string_view op;  // "add", "remove" or "replace"
+  std::string path;     // a JSON Pointer
+  const json* value;    // the source's value; nullptr for "remove"
+};
 
-// One log line per patch entry, in patch order; `decoded` is the rounded value
-// the patch was computed from.
-void printDiffReport(const json& decoded, const json& source, const json& patch);
+// Calls `visit` with every entry of json::diff(decoded, source), in the same
+// order, without building the patch: for a source unrelated to the blob that
+// patch can take hundreds of times the memory of both documents.
+void forEachPatchEntry(const json& decoded, const json& source,
+                       const std::function<void(const PatchEntry&)>& visit);
+
+// The verdict on one entry; `exactDecoded` is the decoded value before rounding.
+bool isAcceptableDifference(const PatchEntry& entry, const json& exactDecoded, const json& source);
+
+// The entry's log line; `decoded` is the rounded value the patch was computed from.
+void printDifference(const PatchEntry& entry, const json& decoded, const json& source);
 
 }  // namespace ravelin

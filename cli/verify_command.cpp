@@ -1,4 +1,4 @@
-#include <algorithm>
+#include <cstddef>
 #include <stdexcept>
 
 #include "calibration/encoder.h"
@@ -52,15 +52,17 @@ int verifyRoundTrip(const json& source, const Bytes& blob, const fs::path& blobP
   const json exactDecoded = decoded;
   roundJsonFloats(decoded);
 
-  const json patch = json::diff(decoded, source);
-  if (patch.empty()) {
+  std::size_t differences = 0;
+  bool acceptable = true;
+  forEachPatchEntry(decoded, source, [&](const PatchEntry& entry) {
+    ++differences;
+    acceptable = acceptable && isAcceptableDifference(entry, exactDecoded, source);
+    printDifference(entry, decoded, source);
+  });
+  if (differences == 0) {
     logSuccess("Decoded and source JSON match");
     return kExitSuccess;
   }
-  const bool acceptable = std::all_of(patch.begin(), patch.end(), [&](const json& entry) {
-    return isAcceptableDifference(entry, exactDecoded, source);
-  });
-  printDiffReport(decoded, source, patch);
   if (acceptable) {
     logWarning("Decoded and source JSON only differ by warning-level fields.");
     return kExitVerifyWarnings;

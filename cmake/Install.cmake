@@ -9,6 +9,15 @@ install(FILES ${PROJECT_SOURCE_DIR}/man/ravelin.1 DESTINATION ${CMAKE_INSTALL_MA
 install(FILES ${PROJECT_SOURCE_DIR}/completion/ravelin.bash
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
         RENAME ravelin)
+# Where Debian's zsh and fish look for completions that packages bring.
+install(FILES ${PROJECT_SOURCE_DIR}/completion/_ravelin
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions)
+install(FILES ${PROJECT_SOURCE_DIR}/completion/ravelin.fish
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/fish/vendor_completions.d)
+# For editors that validate and complete the JSON documents.
+install(FILES ${PROJECT_SOURCE_DIR}/schemas/compact_calibration.schema.json
+              ${PROJECT_SOURCE_DIR}/schemas/device_config.schema.json
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/ravelin/schemas)
 
 if(TARGET palisade)
   install(TARGETS palisade RUNTIME DESTINATION ${CMAKE_INSTALL_SBINDIR})

@@ -18,7 +18,7 @@ _ravelin_unused_options() {
     case $1 in
         decode | decode-verify) options="--bin --json --force --quiet" ;;
         encode | encode-verify) options="--json --bin --verify --force --quiet" ;;
-        verify) options="--json --bin --quiet" ;;
+        verify | check) options="--json --bin --quiet" ;;
         compare-encodings | test-crc) options="--json --quiet" ;;
         inspect) options="--bin --json --force --quiet" ;;
         *) return ;;
@@ -40,9 +40,9 @@ _ravelin() {
 
     if ((COMP_CWORD == 1)); then
         if [[ $current == -* ]]; then
-            mapfile -t COMPREPLY < <(compgen -W "--help -h" -- "$current")
+            mapfile -t COMPREPLY < <(compgen -W "--help -h --version -V" -- "$current")
         else
-            mapfile -t COMPREPLY < <(compgen -W "decode encode verify compare-encodings test-crc inspect" -- "$current")
+            mapfile -t COMPREPLY < <(compgen -W "decode encode verify compare-encodings test-crc check inspect" -- "$current")
         fi
         return
     fi

@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 
 namespace ravelin {
 
@@ -10,6 +11,9 @@ bool quietMode = false;
 namespace {
 
 bool allLinesToStderr = false;
+bool coloured = true;
+
+constexpr const char* kReset = "\x1b[0m";
 
 struct Level {
   const char* colour;
@@ -26,17 +30,27 @@ __attribute__((format(printf, 2, 0))) void emit(const Level& level, const char* 
                                                 std::va_list args) {
   if (quietMode) return;
   std::FILE* stream = (level.isError || allLinesToStderr) ? stderr : stdout;
-  std::fputs(level.colour, stream);
+  if (coloured) std::fputs(level.colour, stream);
   std::fputs(level.tag, stream);
   std::fputc(' ', stream);
   std::vfprintf(stream, format, args);
-  std::fputs("\x1b[0m\n", stream);
+  if (coloured) std::fputs(kReset, stream);
+  std::fputc('\n', stream);
 }
 
 }  // namespace
 
 void routeAllLogLinesToStderr(bool enabled) {
   allLinesToStderr = enabled;
+}
+
+void enableColours(bool enabled) {
+  coloured = enabled;
+}
+
+bool environmentForbidsColour() {
+  const char* value = std::getenv("NO_COLOR");
+  return value != nullptr && value[0] != '\0';
 }
 
 #define RAVELIN_DEFINE_LOG_FUNCTION(name, level) \

@@ -1,7 +1,8 @@
 #pragma once
 
-// The console log: one coloured, tagged line per call. Errors go to standard
-// error, every other level to standard output; --quiet silences all four.
+// The console log: one tagged line per call, coloured unless switched off.
+// Errors go to standard error, every other level to standard output; --quiet
+// silences all four.
 
 #include <cstdint>
 
@@ -13,6 +14,13 @@ extern bool quietMode;
 // When set, warning, success and info lines go to standard error as well, so
 // that standard output can carry a document (decode to "-").
 void routeAllLogLinesToStderr(bool enabled);
+
+// Lines are coloured until this turns colours off: then they carry no escape
+// sequence at all, only the tag, the message and the newline.
+void enableColours(bool enabled);
+
+// True when NO_COLOR is set and not empty (https://no-color.org).
+bool environmentForbidsColour();
 
 void logError(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void logWarning(const char* format, ...) __attribute__((format(printf, 1, 2)));

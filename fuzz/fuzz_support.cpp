@@ -1,5 +1,7 @@
 #include "fuzz/fuzz_support.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <new>
@@ -26,6 +28,26 @@ bool writableAsJson(const json& value) {
   } catch (const json::type_error&) {
     return false;
   }
+}
+
+bool allNumbersFinite(const json& value) {
+  if (value.is_structured()) {
+    return std::all_of(value.begin(), value.end(),
+                       [](const json& element) { return allNumbersFinite(element); });
+  }
+  return !value.is_number_float() || std::isfinite(value.get<double>());
+}
+
+Bytes encodeAs(BlobKind kind, const json& document) {
+  if (kind == BlobKind::DEVICE_CONFIG) return encodeDeviceConfig(document);
+  if (!isCompactCalibrationJson(document)) throw std::runtime_error("not a compact calibration");
+  return encodeCompactCalibration(document);
+}
+
+json decodeAs(BlobKind kind, const Bytes& blob) {
+  json decoded;
+  decodeBlob(kind, blob, decoded);
+  return decoded;
 }
 
 }  // namespace
@@ -74,6 +96,7 @@ json requireDecodableEncoderOutput(const json& source, const Bytes& blob, BlobKi
     mustSucceed("decoded encoder output cannot be written as JSON",
                 [&] { renderJsonDocument(rendered); });
   }
+  requireTextRoundTrip(kind, decoded);
   return decoded;
 }
 
@@ -93,6 +116,23 @@ void requireDeviceConfigFixedPoint(const json& source, const Bytes& blob) {
   mustSucceed("a decoded device config does not encode again",
               [&] { again = encodeDeviceConfig(decoded); });
   require(again == blob, "re-encoding a decoded device config changes its bytes");
+}
+
+void requireTextRoundTrip(BlobKind kind, const json& decoded) {
+  json rounded = decoded;
+  std::string text;
+  if (!refusedOrDone([&] { text = renderJsonDocument(rounded); })) return;
+  json again;
+  const bool legal = allNumbersFinite(decoded) &&
+                     refusedOrDone([&] { again = decodeAs(kind, encodeAs(kind, decoded)); }) &&
+                     again == decoded;
+  if (!legal) return;
+  std::string textAgain;
+  mustSucceed("the text decoded from a legal blob does not encode again", [&] {
+    json reread = decodeAs(kind, encodeAs(kind, parseJsonDocument(text)));
+    textAgain = renderJsonDocument(reread);
+  });
+  require(textAgain == text, "the text decoded from a legal blob comes back as another text");
 }
 
 json untouchedMarker() {

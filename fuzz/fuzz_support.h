@@ -76,6 +76,13 @@ void checkCalibrationEncoding(const json& document);
 // document that encodes back to the very same bytes.
 void requireDeviceConfigFixedPoint(const json& source, const Bytes& blob);
 
+// A legal blob survives the trip through the text that decode writes for it:
+// that text encodes again and decodes to the same text. Legal means what an
+// encoder could have written: every number finite (JSON has no spelling for
+// NaN or infinity, which decode to null) and a document that encoding and
+// decoding give back unchanged. `decoded` is the blob's document, unrounded.
+void requireTextRoundTrip(BlobKind kind, const json& decoded);
+
 // Decoders leave their output untouched when they throw: the targets fill it
 // with this value first and compare afterwards.
 json untouchedMarker();

@@ -6,6 +6,7 @@
 //
 //   fuzz_seed_writer <repository>      writes <repository>/fuzz/corpus
 
+#include <cfloat>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -73,6 +74,16 @@ Bytes sealed(const Bytes& body, std::uint32_t magic) {
 
 CadPose pose(float base) {
   return CadPose{{base, 0, 0}, {0, 0, base + 1}, {base * 10, -base, 0.1f}};
+}
+
+// The ends of the float range. Decode writes FLT_MAX as 3.40282347e+38, which
+// lies above FLT_MAX and must still encode as FLT_MAX.
+constexpr float kBelowFloatMax = 0x1.fffffcp127F;
+
+CadPose floatRangeEnds() {
+  return CadPose{{FLT_MAX, -FLT_MAX, kBelowFloatMax},
+                 {-kBelowFloatMax, FLT_MIN, -FLT_TRUE_MIN},
+                 {FLT_TRUE_MIN, 0.0F, -0.0F}};
 }
 
 Bytes cadPayload(std::uint8_t alignment, std::uint8_t units, std::uint16_t cameras,
@@ -247,6 +258,15 @@ std::vector<Seed> calibrationBlobSeeds() {
                     concat({cameraOnly, block(static_cast<BlockId>(6), Bytes{1, 2}),
                             block(BlockId::IMU_STRINGS, {})})),
               kCalibrationMagic)},
+      {"float-range-ends",
+       sealed(
+           concat(
+               {block(BlockId::CAD, concat({Bytes(6, 0), records(floatRangeEnds())})),
+                block(BlockId::CAMERA_CAD,
+                      concat({records(CameraBlockPayload{1280, 800}, floatRangeEnds()),
+                              block(BlockId::CAMERA_STRINGS, stringsPayload({{1, ""}, {2, ""}}))})),
+                block(BlockId::META, records(MetaDataPayload{-FLT_MAX, 0, 0, 3})), endMarker()}),
+           kCalibrationMagic)},
       {"malformed-end-marker-inside-camera",
        sealed(block(BlockId::CAMERA_MAT, concat({cameraOnly, endMarker(), Bytes{0, 0, 0}})),
               kCalibrationMagic)},
@@ -323,12 +343,18 @@ std::vector<Seed> deviceConfigBlobSeeds() {
   storeLE(schemaTwo, 0, std::uint16_t{2});
   Bytes flagsWithoutFields = deviceConfigBody({});
   storeLE(flagsWithoutFields, 44, std::uint32_t{0x1FF});  // OptionalFlags
+  Bytes floatRangeEndsBody = deviceConfigBody({});
+  const std::size_t headPlusX = 48;
+  storeLE(floatRangeEndsBody, headPlusX, FLT_MAX);
+  storeLE(floatRangeEndsBody, headPlusX + 4, -FLT_MAX);
+  storeLE(floatRangeEndsBody, headPlusX + 8, kBelowFloatMax);
   Bytes hugeString = deviceConfigBody({});
   storeLE(hugeString, 20, std::uint32_t{0xFFFFFFFF});  // first_eye length
   return {
       {"invalid-too-small", Bytes(smallest.begin(), smallest.begin() + 15)},
       {"smallest", smallest},
       {"every-optional-field", full},
+      {"float-range-ends", sealed(floatRangeEndsBody, kDeviceConfigMagic)},
       {"malformed-crc-mismatch", withCorruptedByte(full, full.size() - 3)},
       {"malformed-body-truncated", withBodySize(smallest, 0x10000)},
       {"malformed-body-size-zero", withBodySize(smallest, 0)},
@@ -535,6 +561,74 @@ std::vector<Seed> deviceConfigJsonSeeds(const std::vector<Document>& documents) 
   return seeds;
 }
 
+// ---- check inputs -------------------------------------------------------------
+
+// One camera, IMU and CAD section holding a fault for most rules of the
+// checks: a transposed matrix, a null focal length, a distortion that turns,
+// a spline grid that disagrees with its control points, a bias in accel
+// units, poses that are not unit, far or miscounted.
+const char* const kImplausibleCalibration = R"({
+  "cameras": [
+    {"width": 640, "height": 480, "imageCircleDiameterInDeg": 190,
+     "hardwareIdentifier": "H", "sourceCamera": "c", "parent": "nowhere", "serial": "S",
+     "extrinsics": [1, 0, 0, 0, 0, -1, 0, 0, 0, 0, -1, 0, 62.5, 7.8, 15.6, 1],
+     "temperature": {"min": 50, "max": 10}, "cropRegion": {"x": 700, "y": -1},
+     "intrinsics": [
+       {"cameraModel": "kb", "fx": null, "fy": 280, "cx": 700, "cy": 240,
+        "k1": 0, "k2": 0, "k3": 0, "k4": -0.1},
+       {"cameraModel": "kb_spline", "fx": 280, "fy": 140, "cx": 320, "cy": 479,
+        "k1": 0.1, "k2": 0, "k3": -0.2, "gridSize": [4, 5], "nodeSpacing": [0, 120],
+        "sU": [0, 1], "sV": [0]}]},
+    {"width": 70000, "height": 0, "hardwareIdentifier": "H", "sourceCamera": "d", "serial": "S",
+     "extrinsics": {"plus_x": [1, 0.1, 0], "plus_z": [1, 0, 0], "position": [2000, 0, 0],
+                    "__units": "m"},
+     "intrinsics": []}
+  ],
+  "imus": [
+    {"bias_accel": [1, 2, 3], "bias_gyro": [1, 0, 0], "meters_per_accel_unit": 9.81,
+     "scaleFactors_accel": [2, 1, 1], "scaleFactors_gyro": [1, 1, 1],
+     "scaleFactorsCrossAxis_accel": [0, 0, 0, 0, 0, 0],
+     "scaleFactorsCrossAxis_gyro": [0.5, 0, 0, 0, 0, 0], "samplingRateInHz": 0,
+     "extrinsics": [1, 0, 0, 2000, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1],
+     "hardwareIdentifier": "I", "sourceImu": "i", "parent": "c"}
+  ],
+  "cad": {"__units": "m",
+          "__head": {"plus_x": [1, 0, 0], "plus_z": [0, 0, 2], "position": [0, 0, 0]},
+          "cameras": [], "imus": [{"plus_x": [1, 0, 0], "plus_z": [0, 0, 1], "position": [5, 0, 0]}]},
+  "metadata": {"dataset_duration_in_sec": 1e39, "rig_json_version": 1}
+})";
+
+std::string replaced(std::string text, std::string_view from, std::string_view to) {
+  const std::size_t at = text.find(from);
+  if (at != std::string::npos) text.replace(at, from.size(), to);
+  return text;
+}
+
+// Both kinds of document, sound and with faults for the checks to find.
+std::vector<Seed> checkSeeds(const std::vector<Document>& calibrations,
+                             const std::vector<Document>& deviceConfigs) {
+  std::vector<Seed> seeds;
+  for (const Document& document : calibrations) {
+    seeds.push_back({"calibration-" + document.name + ".json", textBytes(document.text)});
+  }
+  for (const Document& document : deviceConfigs) {
+    seeds.push_back({"device-config-" + document.name + ".json", textBytes(document.text)});
+  }
+  std::string implausibleDeviceConfig =
+      replaced(deviceConfigDocument(kEveryOptionalRootMember), "[[1, 0, 0], [0, 1, 0], [0, 0, 1]]",
+               "[[1, 0, 0], [0, -1, 0], [0, 0, 1.01]]");
+  implausibleDeviceConfig =
+      replaced(implausibleDeviceConfig, "\"nSplineCtrlPts\": 16", "\"nSplineCtrlPts\": 65537");
+  implausibleDeviceConfig =
+      replaced(implausibleDeviceConfig, "\"num_windows\": 1", "\"num_windows\": 0");
+  seeds.insert(seeds.end(),
+               {
+                   {"implausible-calibration.json", textBytes(kImplausibleCalibration)},
+                   {"implausible-device-config.json", textBytes(implausibleDeviceConfig)},
+               });
+  return seeds;
+}
+
 // ---- encoder outputs ---------------------------------------------------------
 
 using Encoder = Bytes (*)(const json&);
@@ -634,5 +728,6 @@ int main(int argc, char** argv) {
   writeSeeds(corpus / "calibration_encoder", calibrationJsonSeeds(calibrations));
   writeSeeds(corpus / "device_config_encoder", deviceConfigJsonSeeds(deviceConfigs));
   writeSeeds(corpus / "verification", verificationSeeds(calibrations, deviceConfigs));
+  writeSeeds(corpus / "check", checkSeeds(calibrations, deviceConfigs));
   return 0;
 }

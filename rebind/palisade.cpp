@@ -174,4 +174,13 @@ int runWatchdog() {
   return rebindDriver(*settings) ? kExitDone : kExitRebindFailed;
 }
 
+int runProgram(int argc, const char* const argv[]) {
+  const std::string_view first = argc > 1 ? argv[1] : "";
+  if (first == "--version" || first == "-V") {
+    std::fputs("palisade " PALISADE_VERSION "\n", stdout);
+    return kExitDone;
+  }
+  return runWatchdog();
+}
+
 }  // namespace palisade

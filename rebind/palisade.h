@@ -51,8 +51,13 @@ std::optional<std::string> writeString(const char* path, std::string_view text);
 // went through.
 bool rebindDriver(const WatchdogSettings& settings);
 
-// The whole program: returns its exit code (a signal held back during the
-// rebind ends it first).
+// The watchdog: returns its exit code (a signal held back during the rebind
+// ends it first).
 int runWatchdog();
+
+// The whole program. "--version" or "-V" as the first argument prints
+// "palisade <version>" and returns 0 before the environment is read; any
+// other argument is ignored and the watchdog runs.
+int runProgram(int argc, const char* const argv[]);
 
 }  // namespace palisade

@@ -1,5 +1,5 @@
 #include "rebind/palisade.h"
 
-int main() {
-  return palisade::runWatchdog();
+int main(int argc, char** argv) {
+  return palisade::runProgram(argc, argv);
 }

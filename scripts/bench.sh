@@ -46,16 +46,18 @@ process_stage() {
   # codes; each decode is checked once by hand instead. -N runs the commands
   # without a shell, so the floor is ravelin's own start and exit. The plain
   # decode writes a new file, as without --force it must: its old output is
-  # removed before every run. The --force row overwrites one, which on ext4
-  # makes the rename start writing the new file back.
+  # removed before every run. The --force row replaces one. Both flush the
+  # file and its directory to disk; the /dev/null row is written in place and
+  # flushes nothing, so it shows what the flushes cost.
   local fresh=("$ravelin" decode --bin "$work/example.bin" --json "$work/fresh.json")
   local overwrite=("$ravelin" decode --bin "$work/example.bin" --json "$work/kept.json" --force)
+  local unflushed=("$ravelin" decode --bin "$work/example.bin" --json /dev/null --force)
   "${fresh[@]}" >/dev/null && rm "$work/fresh.json"
   "${overwrite[@]}" >/dev/null
   hyperfine -N -i --style basic --warmup 20 --min-runs 300 \
     --export-json "$results/process.json" \
-    --prepare true --prepare "rm -f $work/fresh.json" --prepare true \
-    "$ravelin --help" "${fresh[*]}" "${overwrite[*]}" |
+    --prepare true --prepare "rm -f $work/fresh.json" --prepare true --prepare true \
+    "$ravelin --help" "${fresh[*]}" "${overwrite[*]}" "${unflushed[*]}" |
     tee "$results/process.txt"
 
   local json=$results/process.json
@@ -74,6 +76,7 @@ process_stage() {
     process_row "ravelin --help (process floor)" 0
     process_row "ravelin decode, $example's blob to a new file" 1
     process_row "ravelin decode --force over the previous output" 2
+    process_row "ravelin decode --json /dev/null (written in place, nothing flushed)" 3
   } >"$results/process.md"
   awk -v f="$floor_s" -v d="$decode_s" -v limit="$floor_limit" 'BEGIN {
     r = d / f
@@ -93,9 +96,9 @@ help_limit=1.2
 stdout_limit=1.5
 
 # How every tool writes: each run below writes a new file, its old one removed
-# by the prepare step; ravelin's --force row replaces one instead, durably
-# (flushed to disk before the rename). flatc and protoc write in place and
-# never flush. protoc reads standard input and writes standard output; with
+# by the prepare step; ravelin's --force row replaces one instead. ravelin
+# writes both durably (the file flushed before it is named, the directory
+# after); flatc and protoc write in place and never flush. protoc reads standard input and writes standard output; with
 # -N there is no shell to redirect them, so ravelin_feed opens both files and
 # executes protoc, and its own cost (the feeder row less /bin/true, measured
 # in the same call) is taken off the protoc rows.
@@ -203,7 +206,7 @@ peer_stage() {
   : >"$results/peer-targets.txt"
   peer_stage_document example 200 example examples/calibration.json
   peer_stage_document two-camera 200 two-camera
-  peer_stage_document cameras-2000 10 cameras-2000
+  peer_stage_document cameras-1600 10 cameras-1600
 }
 
 stage process && process_stage

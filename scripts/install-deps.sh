@@ -13,8 +13,11 @@ set -euo pipefail
 
 # systemd brings systemd-analyze, which checks palisade's unit. Installing it
 # starts no service: its scripts call systemctl only under a running systemd.
+# python3-jsonschema checks the JSON Schemas; zsh and fish run the completions.
+# strace shows the tests in what order an output is flushed and named.
 base=(build-essential cmake ninja-build pkg-config g++ clang clang-format
-      nlohmann-json3-dev libgtest-dev libgmock-dev dpkg-dev groff-base systemd)
+      nlohmann-json3-dev libgtest-dev libgmock-dev dpkg-dev groff-base systemd
+      python3-jsonschema zsh fish strace)
 cross=(g++-aarch64-linux-gnu g++-s390x-linux-gnu qemu-user googletest)
 fuzz=(clang libclang-rt-14-dev)
 bench=(libbenchmark-dev zlib1g-dev hyperfine jq flatbuffers-compiler protobuf-compiler)

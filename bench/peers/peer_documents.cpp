@@ -5,7 +5,7 @@
 //
 //   ravelin_peer_documents write example <compact.json> <prefix>
 //   ravelin_peer_documents write two-camera <prefix>
-//   ravelin_peer_documents write cameras-2000 <prefix>
+//   ravelin_peer_documents write cameras-1600 <prefix>
 //       writes <prefix>.json, <prefix>.fb.json and <prefix>.txtpb
 //   ravelin_peer_documents compare <sent> <returned>
 //       prints "changed/count": how many of the sent numbers did not come
@@ -178,7 +178,8 @@ json makeDocument(const std::string& name, const std::vector<std::string>& argum
   if (name == "example") return json::parse(readFile(arguments.at(0)), nullptr, true, true);
   // A device's rig: two cameras and one IMU, with an estimator's full digits.
   if (name == "two-camera") return ravelin::bench::makeSyntheticCalibration({2, 1, true});
-  if (name == "cameras-2000") return ravelin::bench::makeSyntheticCalibration({2000, 500});
+  // Large, and still a blob (0.99 MB) that ravelin decodes under its 1 MiB limit.
+  if (name == "cameras-1600") return ravelin::bench::makeSyntheticCalibration({1600, 400});
   throw std::runtime_error("unknown document " + name);
 }
 

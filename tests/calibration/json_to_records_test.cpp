@@ -3,8 +3,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cfloat>
+#include <cmath>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -219,13 +222,34 @@ TEST(Intrinsics, SplineRefusesShortArraysAndOutOfRangeGridSizes) {
   }
 }
 
-TEST(Intrinsics, RefusesACoefficientBeyondFloatRange) {
-  json kb = kbIntrinsics();
-  kb["fy"] = -1e39;
-  EXPECT_THAT([&] { kbIntrinsicsFromJson(kb, "cameras[0].intrinsics[0]"); },
-              ThrowsMessage<std::runtime_error>(
-                  StrEq("'fy' in cameras[0].intrinsics[0] is -1e+39, outside the range of a "
-                        "32-bit float")));
+// At the end of the float range: what rounds to FLT_MAX is stored as FLT_MAX
+// (decode writes FLT_MAX as 3.40282347e+38, above it), what rounds to infinity
+// is refused.
+TEST(Intrinsics, RoundsCoefficientsAtTheEndOfFloatRangeAndRefusesOverflow) {
+  struct Case {
+    double value;
+    std::optional<float> stored;
+  };
+  constexpr double kHalfUlpAboveFloatMax = 0x1.ffffffp127;
+  const Case cases[] = {
+      {3.40282347e+38, FLT_MAX},
+      {-3.40282347e+38, -FLT_MAX},
+      {std::nextafter(kHalfUlpAboveFloatMax, 0.0), FLT_MAX},
+      {kHalfUlpAboveFloatMax, std::nullopt},
+      {-1e39, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    json kb = kbIntrinsics();
+    kb["fy"] = c.value;
+    if (c.stored) {
+      EXPECT_EQ(kbIntrinsicsFromJson(kb, "cameras[0].intrinsics[0]").fy, *c.stored) << c.value;
+    } else {
+      EXPECT_THAT([&] { kbIntrinsicsFromJson(kb, "cameras[0].intrinsics[0]"); },
+                  ThrowsMessage<std::runtime_error>(
+                      StrEq("'fy' in cameras[0].intrinsics[0] is " + json(c.value).dump() +
+                            ", outside the range of a 32-bit float")));
+    }
+  }
 }
 
 TEST(ThermalModel, TakesSlopeAndTheFirstTwoOffsets) {

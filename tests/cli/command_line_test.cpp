@@ -196,6 +196,14 @@ INSTANTIATE_TEST_SUITE_P(
                     kExitUsage,
                     true,
                     errorLine("Unrecognized command '--quiet'")},
+        // Only the exact version words, and only as the first word, print the version.
+        ProgramCase{
+            "LowerCaseDashV", {"-v"}, kExitUsage, true, errorLine("Unrecognized command '-v'")},
+        ProgramCase{"VersionAfterTheCommandIsAnOptionWithoutValue",
+                    {"decode", "--version"},
+                    kExitUsage,
+                    true,
+                    ""},
         ProgramCase{"UnknownCommand",
                     {"frobnicate"},
                     kExitUsage,
@@ -259,6 +267,51 @@ INSTANTIATE_TEST_SUITE_P(
                     false,
                     ""}),
     testing::ByCaseName());
+
+struct VersionCase {
+  const char* name;
+  std::vector<std::string> arguments;
+};
+
+class VersionTest : public ::testing::TestWithParam<VersionCase> {};
+
+TEST_P(VersionTest, PrintsTheProjectVersionAndExitsZero) {
+  const auto result = runRavelin(GetParam().arguments);
+  EXPECT_EQ(result.exitCode, kExitSuccess);
+  EXPECT_EQ(result.out, "ravelin " RAVELIN_VERSION "\n");
+  EXPECT_EQ(result.err, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Words, VersionTest,
+                         ::testing::Values(VersionCase{"DashDashVersion", {"--version"}},
+                                           VersionCase{"Version", {"version"}},
+                                           VersionCase{"DashCapitalV", {"-V", "--bin", "stray"}}),
+                         testing::ByCaseName());
+
+struct ColourCase {
+  const char* name;
+  std::vector<std::string> environment;
+  bool coloured;
+};
+
+class NoColorTest : public ::testing::TestWithParam<ColourCase> {};
+
+TEST_P(NoColorTest, LogLinesCarryColoursUnlessNoColorIsSetAndNotEmpty) {
+  const ColourCase& c = GetParam();
+  ProcessOptions options;
+  options.environment = c.environment;
+  const auto result = runRavelin({"frobnicate"}, options);
+  const std::string message = "Unrecognized command 'frobnicate'";
+  EXPECT_EQ(result.err, c.coloured ? errorLine(message) : "[ERROR] " + message + "\n");
+  EXPECT_EQ(result.out, kExpectedUsage);
+}
+
+INSTANTIATE_TEST_SUITE_P(Environments, NoColorTest,
+                         ::testing::Values(ColourCase{"Unset", {}, true},
+                                           ColourCase{"Empty", {"NO_COLOR="}, true},
+                                           ColourCase{"Set", {"NO_COLOR=1"}, false},
+                                           ColourCase{"SetToZero", {"NO_COLOR=0"}, false}),
+                         testing::ByCaseName());
 
 TEST(RavelinProgram, VerifyChecksTheBinaryAfterTheJson) {
   TempDir dir;

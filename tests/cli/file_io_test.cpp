@@ -11,6 +11,7 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "console/log.h"
@@ -106,14 +107,17 @@ TEST(ReadFile, EmptyFileGivesNoBytes) {
   EXPECT_EQ(GetCapturedStdout(), successLine("Successfully read 0 bytes from file"));
 }
 
-TEST(ReadFile, UnopenablePathsFailWithThePath) {
+TEST(ReadFile, UnopenablePathsFailWithThePathAndTheReason) {
   TempDir dir;
-  for (const fs::path& path : {dir / "absent", dir.path()}) {
+  const std::pair<fs::path, std::string> cases[] = {{dir / "absent", "No such file or directory"},
+                                                    {dir.path(), "Is a directory"}};
+  for (const auto& [path, reason] : cases) {
     SCOPED_TRACE(path);
     CaptureStderr();
     EXPECT_THAT([&] { readFile(path); },
                 ThrowsMessage<std::runtime_error>("Failed to open file: " + path.string()));
-    EXPECT_EQ(GetCapturedStderr(), errorLine("Failed to open file: " + path.string() + " "));
+    EXPECT_EQ(GetCapturedStderr(),
+              errorLine("Failed to open file: " + path.string() + " ") + errorLine(reason));
   }
 }
 
@@ -139,7 +143,8 @@ TEST(WriteFile, ADirectoryAsTargetFailsToOpen) {
       [&] { writeFile(Bytes{1}, dir.path()); },
       ThrowsMessage<std::runtime_error>("Failed to open file for writing: " + dir.path().string()));
   EXPECT_EQ(GetCapturedStderr(),
-            errorLine("Failed to open file for writing: " + dir.path().string()));
+            errorLine("Failed to open file for writing: " + dir.path().string()) +
+                errorLine("Is a directory"));
 }
 
 // Runs in a forked child: a file-size limit makes the write itself fail part

@@ -1,14 +1,21 @@
-// Bounds on input: files above kMaxInputFileSize are refused by their size,
-// before they are read (sparse files give the sizes without using the disk),
-// and JSON nested deeper than kMaxJsonDepth is refused while it is parsed.
+// Bounds on input: blobs above kMaxBlobFileSize and JSON files above
+// kMaxJsonFileSize are refused by their size, before they are read (sparse
+// files give the sizes without using the disk), and JSON nested deeper than
+// kMaxJsonDepth is refused while it is parsed.
 
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <functional>
 #include <ostream>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli/command_line.h"
@@ -38,33 +45,40 @@ void makeSparseFile(const fs::path& path, std::uintmax_t size) {
 struct LibraryReader {
   const char* name;
   std::function<void(const fs::path&)> read;
+  std::uintmax_t limit;
 };
+
+std::string refusal(const std::string& name, std::uintmax_t limit) {
+  return "Input file " + name + " is " + std::to_string(limit + 1) + " bytes; files above " +
+         std::to_string(limit) + " bytes are refused";
+}
 
 class LibraryReaders : public ::testing::TestWithParam<LibraryReader> {};
 
 TEST_P(LibraryReaders, RefuseAFileOneByteOverTheLimitByItsSize) {
   TempDir dir;
   const fs::path big = dir / "big.input";
-  makeSparseFile(big, kMaxInputFileSize + 1);
+  makeSparseFile(big, GetParam().limit + 1);
 
   ::testing::internal::CaptureStderr();
   EXPECT_THAT([&] { GetParam().read(big); },
               ThrowsMessage<std::runtime_error>(StrEq("Input file too large: " + big.string())));
   EXPECT_THAT(::testing::internal::GetCapturedStderr(),
-              HasSubstr("Input file " + big.string() +
-                        " is 268435457 bytes; files above 268435456 bytes are refused"));
+              HasSubstr(refusal(big.string(), GetParam().limit)));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     InputLimit, LibraryReaders,
-    ::testing::Values(LibraryReader{"readFile", [](const fs::path& p) { readFile(p); }},
-                      LibraryReader{"loadJsonFile", [](const fs::path& p) { loadJsonFile(p); }}),
+    ::testing::Values(LibraryReader{"readFile", [](const fs::path& p) { readFile(p); },
+                                    kMaxBlobFileSize},
+                      LibraryReader{"loadJsonFile", [](const fs::path& p) { loadJsonFile(p); },
+                                    kMaxJsonFileSize}),
     testing::ByCaseName());
 
 TEST(InputLimit, AFileOfExactlyTheLimitIsParsedNotRefused) {
   TempDir dir;
   const fs::path atLimit = dir / "limit.json";
-  makeSparseFile(atLimit, kMaxInputFileSize);
+  makeSparseFile(atLimit, kMaxJsonFileSize);
   // The parser stops at the first zero byte, so the size check is all that
   // could refuse this file without reading it.
   EXPECT_THROW(loadJsonFile(atLimit), json::parse_error);
@@ -127,10 +141,44 @@ TEST(InputLimit, RavelinRefusesHostileNestingWithExitTen) {
   EXPECT_FALSE(fs::exists(dir / "out.bin"));
 }
 
+// Inputs that claim no size (a character device, a pipe) are counted as they
+// are read.
+TEST(InputLimit, EndlessInputsAreRefusedOnceTheyPassTheLimit) {
+#ifdef TEST_EMULATOR
+  GTEST_SKIP() << "reading the whole limit takes minutes under emulation";
+#endif
+  TempDir dir;
+  const fs::path pipe = dir / "endless";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+  std::thread feeder([&] {
+    sigset_t pipeSignal;  // held, so that a write without a reader fails instead
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    ::pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
+    const int fd = ::open(pipe.c_str(), O_WRONLY | O_CLOEXEC);
+    const std::string chunk(64 * 1024, 'x');
+    while (::write(fd, chunk.data(), chunk.size()) > 0) {
+    }
+    ::close(fd);
+  });
+  ProcessOptions patient;  // the whole limit is read, slowly on a loaded machine
+  patient.timeout = std::chrono::minutes(5);
+  for (const fs::path& input : {fs::path("/dev/zero"), pipe}) {
+    const auto result = runRavelin({"decode", "--bin", input, "--json", dir / "o.json"}, patient);
+    EXPECT_EQ(result.exitCode, kExitException) << input << (result.timedOut ? " timed out" : "");
+    EXPECT_THAT(result.err, HasSubstr("Input file " + input.string() + " is over " +
+                                      std::to_string(kMaxBlobFileSize) + " bytes"));
+  }
+  ::close(::open(pipe.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));  // frees a feeder still waiting
+  feeder.join();
+  EXPECT_FALSE(fs::exists(dir / "o.json"));
+}
+
 struct CommandCase {
   const char* name;
   std::vector<std::string> arguments;
   const char* oversized;  // the input made too large
+  std::uintmax_t limit;   // its limit
   const char* output;     // must not appear; empty for commands that write nothing
 };
 
@@ -140,16 +188,14 @@ TEST_P(RavelinRefusesOversizedInput, WithExitTenAndNoOutput) {
   const CommandCase& c = GetParam();
   TempDir dir;
   writeText(dir / "small.json", "{}");
-  makeSparseFile(dir / c.oversized, kMaxInputFileSize + 1);
+  makeSparseFile(dir / c.oversized, c.limit + 1);
   ProcessOptions options;
   options.workingDirectory = dir.path();
 
   const auto result = runRavelin(c.arguments, options);
 
   EXPECT_EQ(result.exitCode, kExitException);
-  EXPECT_THAT(result.err, HasSubstr(std::string("Input file ") + c.oversized +
-                                    " is 268435457 bytes; files above 268435456 bytes are "
-                                    "refused"));
+  EXPECT_THAT(result.err, HasSubstr(refusal(c.oversized, c.limit)));
   EXPECT_THAT(result.err,
               HasSubstr(std::string("Unhandled exception: Input file too large: ") + c.oversized));
   if (*c.output != '\0') {
@@ -162,14 +208,17 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(CommandCase{"EncodeJson",
                                   {"encode", "--json", "big.json", "--bin", "out.bin"},
                                   "big.json",
+                                  kMaxJsonFileSize,
                                   "out.bin"},
                       CommandCase{"DecodeBlob",
                                   {"decode", "--bin", "big.bin", "--json", "out.json"},
                                   "big.bin",
+                                  kMaxBlobFileSize,
                                   "out.json"},
                       CommandCase{"VerifyBlob",
                                   {"verify", "--json", "small.json", "--bin", "big.bin"},
                                   "big.bin",
+                                  kMaxBlobFileSize,
                                   ""}),
     testing::ByCaseName());
 

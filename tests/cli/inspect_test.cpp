@@ -124,7 +124,7 @@ INSTANTIATE_TEST_SUITE_P(
         InspectRun{"Unreadable",
                    {"inspect", "--bin", "folder"},
                    kExitException,
-                   errorLine("Failed to open file: folder ") +
+                   errorLine("Failed to open file: folder ") + errorLine("Is a directory") +
                        errorLine("Unhandled exception: Failed to open file: folder"),
                    ""},
         InspectRun{"ExistingJsonWithoutForce",

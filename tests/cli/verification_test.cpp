@@ -54,9 +54,11 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct VerdictCase {
   const char* name;
-  json entry;
+  PatchEntry entry;
   bool acceptable;
 };
+
+const json kPointOne = 0.1;
 
 class IsAcceptableDifferenceTest : public ::testing::TestWithParam<VerdictCase> {};
 
@@ -70,22 +72,60 @@ TEST_P(IsAcceptableDifferenceTest, JudgesOneEntry) {
 INSTANTIATE_TEST_SUITE_P(
     Table, IsAcceptableDifferenceTest,
     ::testing::Values(
+        VerdictCase{"ReplaceWithPrecisionLoss", {"replace", "/f", &kPointOne}, true},
+        VerdictCase{"ReplaceBeyondTolerance", {"replace", "/one", nullptr}, false},
+        VerdictCase{"ReplaceStringByNumber", {"replace", "/s", nullptr}, false},
+        VerdictCase{"ReplaceOfAnAbsentMember", {"replace", "/nothing", nullptr}, false},
+        VerdictCase{"ReplaceWithMalformedPointer", {"replace", "f", nullptr}, false},
         VerdictCase{
-            "ReplaceWithPrecisionLoss", {{"op", "replace"}, {"path", "/f"}, {"value", 0.1}}, true},
-        VerdictCase{"ReplaceBeyondTolerance", {{"op", "replace"}, {"path", "/one"}}, false},
-        VerdictCase{"ReplaceStringByNumber", {{"op", "replace"}, {"path", "/s"}}, false},
-        VerdictCase{"ReplaceOfAnAbsentMember", {{"op", "replace"}, {"path", "/nothing"}}, false},
-        VerdictCase{"ReplaceWithMalformedPointer", {{"op", "replace"}, {"path", "f"}}, false},
-        VerdictCase{"ReplaceWithMarkerIsStillJudgedByValue",
-                    {{"op", "replace"}, {"path", "/kept/__plus_x"}},
-                    false},
-        VerdictCase{"AddWithMarker", {{"op", "add"}, {"path", "/__note"}, {"value", "n"}}, true},
-        VerdictCase{
-            "RemoveWithMarkerInsideAName", {{"op", "remove"}, {"path", "/a/my__plus_y"}}, true},
-        VerdictCase{"AddWithoutMarker", {{"op", "add"}, {"path", "/serial"}}, false},
-        VerdictCase{"RemoveWithoutMarker", {{"op", "remove"}, {"path", "/serial"}}, false},
-        VerdictCase{"OtherOperation", {{"op", "move"}, {"path", "/__note"}}, false},
-        VerdictCase{"MissingMembers", json::object(), false}),
+            "ReplaceWithMarkerIsStillJudgedByValue", {"replace", "/kept/__plus_x", nullptr}, false},
+        VerdictCase{"AddWithMarker", {"add", "/__note", &kPointOne}, true},
+        VerdictCase{"RemoveWithMarkerInsideAName", {"remove", "/a/my__plus_y", nullptr}, true},
+        VerdictCase{"AddWithoutMarker", {"add", "/serial", &kPointOne}, false},
+        VerdictCase{"RemoveWithoutMarker", {"remove", "/serial", nullptr}, false},
+        VerdictCase{"OtherOperation", {"move", "/__note", nullptr}, false}),
+    testing::ByCaseName());
+
+// The entries as json::diff would hold them.
+json collectedPatch(const json& decoded, const json& source) {
+  json patch = json::array();
+  forEachPatchEntry(decoded, source, [&](const PatchEntry& entry) {
+    json object = {{"op", entry.op}, {"path", entry.path}};
+    if (entry.value != nullptr) object["value"] = *entry.value;
+    patch.push_back(object);
+  });
+  return patch;
+}
+
+struct PatchCase {
+  const char* name;
+  json decoded;
+  json source;
+};
+
+class ForEachPatchEntryTest : public ::testing::TestWithParam<PatchCase> {};
+
+TEST_P(ForEachPatchEntryTest, VisitsTheEntriesOfTheLibraryDiffInItsOrder) {
+  EXPECT_EQ(collectedPatch(GetParam().decoded, GetParam().source),
+            json::diff(GetParam().decoded, GetParam().source));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ForEachPatchEntryTest,
+    ::testing::Values(
+        PatchCase{"EqualNumbersOfOtherKinds", {{"n", 1}, {"f", 2.0}}, {{"n", 1U}, {"f", 2}}},
+        PatchCase{"RootOfAnotherKind", json::array({1}), {{"a", 1}}},
+        PatchCase{"SurplusRemovedFromTheLastElementDown", {{"a", {1, 2, 3, 4}}}, {{"a", {1, 9}}}},
+        PatchCase{"SurplusAppended", {{"a", {1}}}, {{"a", {1, {{"k", 2}}, 3}}}},
+        PatchCase{"MembersRemovedThenAdded",
+                  {{"b", 1}, {"c", {{"x", true}}}, {"gone", 0}},
+                  {{"a", "new"}, {"b", 2}, {"c", {{"x", false}, {"y", nullptr}}}}},
+        PatchCase{"NamesEscapedInPaths",
+                  {{"a/b", 1}, {"m~n", {{"~/", 1}}}},
+                  {{"a/b", 2}, {"m~n", {{"~/", 2}}}, {"new/~", 3}}},
+        PatchCase{"NestedArraysOfObjects",
+                  {{"cameras", {{{"w", 1}, {"i", json::array()}}, {{"w", 2}}}}},
+                  {{"cameras", {{{"w", 1}, {"i", {1}}}}}}}),
     testing::ByCaseName());
 
 struct Report {
@@ -96,17 +136,18 @@ struct Report {
 Report report(const json& decoded, const json& source) {
   CaptureStdout();
   CaptureStderr();
-  printDiffReport(decoded, source, json::diff(decoded, source));
+  forEachPatchEntry(decoded, source,
+                    [&](const PatchEntry& entry) { printDifference(entry, decoded, source); });
   return {GetCapturedStdout(), GetCapturedStderr()};
 }
 
-TEST(PrintDiffReport, SameDigitsAfterRoundingGiveTheShortLine) {
+TEST(PrintDifference, SameDigitsAfterRoundingGiveTheShortLine) {
   const Report r = report({{"f", 0.100000001}}, {{"f", 0.1}});
   EXPECT_EQ(r.out, warningLine("DIFF - float precision loss @ /f"));
   EXPECT_EQ(r.err, "");
 }
 
-TEST(PrintDiffReport, AWholeNumberNeighbourGivesTheLongLine) {
+TEST(PrintDifference, AWholeNumberNeighbourGivesTheLongLine) {
   const Report r = report({{"big", 123456792.0}}, {{"big", 123456789.0}});
   EXPECT_EQ(r.out, warningLine("DIFF - precision loss @ /big:\n\toriginal value = 123456789.0\n"
                                "\tafter ->bin->json = 123456792.0\n"
@@ -115,14 +156,14 @@ TEST(PrintDiffReport, AWholeNumberNeighbourGivesTheLongLine) {
                                "for some fields."));
 }
 
-TEST(PrintDiffReport, AReplaceOfAnotherKindShowsBothValues) {
+TEST(PrintDifference, AReplaceOfAnotherKindShowsBothValues) {
   const Report r = report({{"s", 5}}, {{"s", "five"}});
   EXPECT_EQ(r.err, errorLine(" DIFF - op replace @ path /s:\n\toriginal = \"five\" \n"
                              "\tafter binary serialization = 5 "));
   EXPECT_EQ(r.out, "");
 }
 
-TEST(PrintDiffReport, AddsWithAMarkerAreWarningsEverythingElseIsAnError) {
+TEST(PrintDifference, AddsWithAMarkerAreWarningsEverythingElseIsAnError) {
   const Report r = report({{"kb", 1}, {"__note_old", 2}}, {{"__note", "hi"}});
   EXPECT_EQ(r.out, warningLine(" DIFF - op add @ path /__note\n\top details = "
                                "{\"op\":\"add\",\"path\":\"/__note\",\"value\":\"hi\"}"));
@@ -132,24 +173,23 @@ TEST(PrintDiffReport, AddsWithAMarkerAreWarningsEverythingElseIsAnError) {
                                  "{\"op\":\"remove\",\"path\":\"/kb\"}"));
 }
 
-TEST(PrintDiffReport, AnAddWithoutMarkerIsAnError) {
+TEST(PrintDifference, AnAddWithoutMarkerIsAnError) {
   const Report r = report(json::object(), {{"serial", "A1"}});
   EXPECT_EQ(r.err, errorLine(" DIFF - op add @ path /serial\n\top details = "
                              "{\"op\":\"add\",\"path\":\"/serial\",\"value\":\"A1\"}"));
 }
 
-TEST(PrintDiffReport, MissingValuesAreNamedNotFatal) {
+TEST(PrintDifference, MissingValuesAreNamedNotFatal) {
   CaptureStdout();
   CaptureStderr();
-  printDiffReport(json::object(), json::object(),
-                  json::array({{{"op", "replace"}, {"path", "/x"}}}));
+  printDifference({"replace", "/x", nullptr}, json::object(), json::object());
   EXPECT_EQ(GetCapturedStdout(), "");
   EXPECT_EQ(GetCapturedStderr(),
             errorLine(" DIFF - op replace @ path /x:\n\toriginal = no such field in original JSON "
                       "\n\tafter binary serialization = no such field in binary serialized data "));
 }
 
-TEST(PrintDiffReport, UndecodableTextIsShownRatherThanThrown) {
+TEST(PrintDifference, UndecodableTextIsShownRatherThanThrown) {
   const Report r = report({{"serial", "\xff"}}, {{"serial", "A"}});
   EXPECT_NE(r.err.find("after binary serialization = \"\xef\xbf\xbd\""), std::string::npos);
 }

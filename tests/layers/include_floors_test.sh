@@ -10,7 +10,8 @@ declare -A may_include=(
   [wire]="wire console"
   [calibration]="calibration wire console"
   [device_config]="device_config wire console"
-  [cli]="cli calibration device_config wire console"
+  [check]="check calibration device_config wire"
+  [cli]="cli check calibration device_config wire console"
   [rebind]="rebind"
 )
 

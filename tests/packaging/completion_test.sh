@@ -28,7 +28,7 @@ offers() {
     COMP_CWORD=$(($# - 1))
     COMPREPLY=()
     "$function" ravelin "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD - 1]}"
-    printf '%s\n' "${COMPREPLY[@]}" | sort | tr '\n' ' ' | sed 's/ $//'
+    printf '%s\n' "${COMPREPLY[@]}" | LC_ALL=C sort | tr '\n' ' ' | sed 's/ $//'
   )
 }
 
@@ -39,13 +39,14 @@ expect() {
   [[ $actual == "$expected" ]] || fail "completing '$*': got '$actual', expected '$expected'"
 }
 
-expect "compare-encodings decode encode inspect test-crc verify" ravelin ""
+expect "check compare-encodings decode encode inspect test-crc verify" ravelin ""
 expect "decode" ravelin de
-expect "--help -h" ravelin -
+expect "--help --version -V -h" ravelin -
 expect "--bin --force --json --quiet" ravelin decode --
 expect "--bin --force --json --quiet" ravelin decode-verify ""
 expect "--bin --force --quiet --verify" ravelin encode --json cal.json ""
 expect "--bin --json --quiet" ravelin verify ""
+expect "--bin --quiet" ravelin check --json cal.json ""
 expect "--json --quiet" ravelin compare-encodings ""
 expect "--force --json --quiet" ravelin inspect --bin cal.bin ""
 expect "--quiet" ravelin test-crc --json cal.json -

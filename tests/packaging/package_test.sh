@@ -21,9 +21,16 @@ field() { dpkg-deb --field "$package" "$1"; }
 [[ -n $(field Maintainer) ]] || fail "no Maintainer"
 [[ $(field Depends) == *libc6* ]] || fail "Depends lacks libc6: '$(field Depends)'"
 
-expected_files=(./usr/bin/ravelin
-                ./usr/share/bash-completion/completions/ravelin
-                ./usr/share/man/man1/ravelin.1)
+# Packaged data files and their sources.
+declare -A sources=(
+  [./usr/share/man/man1/ravelin.1]=man/ravelin.1
+  [./usr/share/bash-completion/completions/ravelin]=completion/ravelin.bash
+  [./usr/share/zsh/vendor-completions/_ravelin]=completion/_ravelin
+  [./usr/share/fish/vendor_completions.d/ravelin.fish]=completion/ravelin.fish
+  [./usr/share/ravelin/schemas/compact_calibration.schema.json]=schemas/compact_calibration.schema.json
+  [./usr/share/ravelin/schemas/device_config.schema.json]=schemas/device_config.schema.json
+)
+expected_files=(./usr/bin/ravelin "${!sources[@]}")
 if [[ $with_palisade == ON ]]; then
   expected_files+=(./usr/lib/systemd/system/palisade.service
                    ./usr/sbin/palisade
@@ -44,8 +51,11 @@ root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 dpkg-deb -x "$package" "$root"
 
-cmp -s "$root/usr/share/man/man1/ravelin.1" "$source_dir/man/ravelin.1" ||
-  fail "packaged ravelin.1 differs from man/ravelin.1"
+for file in "${!sources[@]}"; do
+  cmp -s "$root/$file" "$source_dir/${sources[$file]}" || fail "packaged $file differs from ${sources[$file]}"
+done
+[[ $("$root/usr/bin/ravelin" --version) == "ravelin $version" ]] ||
+  fail "packaged ravelin --version does not print 'ravelin $version'"
 status=0
 "$root/usr/bin/ravelin" --help >"$root/help.out" 2>"$root/help.err" || status=$?
 ((status == 2)) || fail "packaged ravelin --help exits with $status, not 2"
@@ -58,6 +68,8 @@ if [[ $with_palisade == ON ]]; then
   status=0
   env -i "$root/usr/sbin/palisade" >/dev/null 2>&1 || status=$?
   ((status == 2)) || fail "packaged palisade without its environment exits with $status, not 2"
+  [[ $(env -i "$root/usr/sbin/palisade" --version) == "palisade $version" ]] ||
+    fail "packaged palisade --version does not print 'palisade $version'"
   grep -qx 'ExecStart=/usr/sbin/palisade' "$root/usr/lib/systemd/system/palisade.service" ||
     fail "the unit does not start /usr/sbin/palisade"
 fi

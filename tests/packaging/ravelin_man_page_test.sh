@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # The ravelin(1) page renders without warnings and documents every command
-# and option the program knows, exactly its exit codes, and its input limit.
-#   ravelin_man_page_test.sh PAGE RAVELIN COMMAND_LINE_CPP COMMAND_LINE_H FILE_IO_H
+# and option the program knows, exactly its exit codes, its input limits, the
+# environment variables it reads and the thresholds of its plausibility checks.
+#   ravelin_man_page_test.sh PAGE RAVELIN COMMAND_LINE_CPP COMMAND_LINE_H FILE_IO_H LOG_CPP THRESHOLDS_H
 # shellcheck source=tests/packaging/lib.sh
 source "$(dirname "$0")/lib.sh"
-page=$1 ravelin=$2 command_line_cpp=$3 command_line_h=$4 file_io_h=$5
+page=$1 ravelin=$2 command_line_cpp=$3 command_line_h=$4 file_io_h=$5 log_cpp=$6 thresholds_h=$7
 
 render_man_page "$page"
 text=$rendered
@@ -16,14 +17,32 @@ mapfile -t usage_options < <(grep -oE -- '(^| )-{1,2}[a-z][a-z-]*' <<<"$usage" |
 mapfile -t parser_words < <(grep -oE '== "[^"]+"' "$command_line_cpp" | cut -d'"' -f2 | sort -u)
 ((${#commands[@]} > 0)) || fail "no commands found in the usage text"
 require_words "$text" "$page" "${commands[@]}" "${usage_options[@]}" "${parser_words[@]}"
+# Commands of the dispatch table that the usage text leaves out.
+mapfile -t dispatched < <(grep -oE '^\s*\{"[a-z-]+",' "$command_line_cpp" | cut -d'"' -f2)
+((${#dispatched[@]} > ${#commands[@]})) || fail "no commands beyond the usage text's in $command_line_cpp"
+require_words "$text" "$page" "${dispatched[@]}"
 
 documented=$(awk '/^EXIT STATUS/ { inside = 1; next } /^[A-Z]/ { inside = 0 }
                   inside && /^ +[0-9]+ / { print $1 }' <<<"$text" | sort -n | tr '\n' ' ')
 defined=$(grep -oE 'kExit[A-Za-z]+ = [0-9]+' "$command_line_h" | awk '{ print $3 }' | sort -n | tr '\n' ' ')
 [[ $documented == "$defined" ]] || fail "exit codes documented: '$documented', defined: '$defined'"
 
-limit_expression=$(sed -nE 's/.*kMaxInputFileSize = ([0-9ULL *]+);.*/\1/p' "$file_io_h" | sed 's/ULL//g')
-[[ -n $limit_expression ]] || fail "no kMaxInputFileSize in $file_io_h"
-require_words "$text" "$page" "$((limit_expression))"
+for limit in kMaxBlobFileSize kMaxJsonFileSize; do
+  expression=$(sed -nE "s/.*$limit = ([0-9ULL <*]+);.*/\\1/p" "$file_io_h" | sed 's/ULL//g')
+  [[ -n $expression ]] || fail "no $limit in $file_io_h"
+  require_words "$text" "$page" "$((expression))"
+done
+depth=$(sed -nE 's/.*kMaxJsonDepth = ([0-9]+);.*/\1/p' "$file_io_h")
+[[ -n $depth ]] || fail "no kMaxJsonDepth in $file_io_h"
+require_words "$text" "$page" "$depth"
+
+mapfile -t variables < <(grep -ohE 'getenv\("[A-Z_]+"\)' "$log_cpp" | cut -d'"' -f2 | sort -u)
+((${#variables[@]} > 0)) || fail "no environment variable found in $log_cpp"
+environment=$(awk '/^ENVIRONMENT/ { inside = 1; next } /^[A-Z]/ { inside = 0 } inside' <<<"$text")
+require_words "$environment" "ENVIRONMENT of $page" "${variables[@]}"
+
+mapfile -t thresholds < <(sed -nE 's/.*constexpr double k[A-Za-z]+ = ([0-9.e-]+);.*/\1/p' "$thresholds_h")
+((${#thresholds[@]} > 0)) || fail "no thresholds in $thresholds_h"
+require_words "$text" "$page" "${thresholds[@]}"
 
 finish

@@ -40,11 +40,14 @@ const std::string kDriverName = "vane-core.0";
 const char* const kVariables[] = {"VANE_DRIVER_NAME", "VANE_CORE_STATE_PATH",
                                   "VANE_DRIVER_BIND_PATH", "VANE_DRIVER_UNBIND_PATH"};
 
-ProcessResult runPalisade(std::vector<std::string> environment, std::chrono::milliseconds timeout) {
+ProcessResult runPalisade(std::vector<std::string> environment, std::chrono::milliseconds timeout,
+                          const std::vector<std::string>& arguments = {}) {
   ProcessOptions options;
   options.environment = std::move(environment);
   options.timeout = timeout;
-  return ravelin::testing::runProcess({PALISADE_EXE}, options);
+  std::vector<std::string> argv{PALISADE_EXE};
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
+  return ravelin::testing::runProcess(argv, options);
 }
 
 std::string failedReadLine(const fs::path& path, const std::string& reason) {
@@ -352,6 +355,22 @@ TEST(PalisadeProgram, NamesEveryMissingVariable) {
   EXPECT_EQ(result.exitCode, 2);
   EXPECT_EQ(result.err, notSetLine(kVariables[0]) + notSetLine(kVariables[1]) +
                             notSetLine(kVariables[2]) + notSetLine(kVariables[3]));
+}
+
+// Without its variables, and with a state that a poll would rebind at once.
+TEST(PalisadeProgram, VersionWordsPrintTheVersionWithoutPolling) {
+  const DriverFiles files;
+  writeText(files.state(), "CORE_DEINIT\n");
+  for (const char* word : {"--version", "-V"}) {
+    for (const auto& environment : {std::vector<std::string>{}, files.environment()}) {
+      SCOPED_TRACE(word);
+      const ProcessResult result = runPalisade(environment, kWithinFirstInterval, {word, "stray"});
+      EXPECT_EQ(result.exitCode, 0);
+      EXPECT_EQ(result.out, "palisade " PALISADE_VERSION "\n");
+      EXPECT_EQ(result.err, "");
+    }
+  }
+  files.expectUntouched();
 }
 
 }  // namespace

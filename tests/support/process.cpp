@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <sstream>
 #include <stdexcept>
+#include <string_view>
 #include <thread>
 
 extern char** environ;
@@ -35,6 +36,16 @@ std::vector<char*> pointers(std::vector<std::string>& words) {
   for (std::string& word : words) result.push_back(word.data());
   result.push_back(nullptr);
   return result;
+}
+
+// The suite's own environment less NO_COLOR, so that tests expecting colour
+// bytes do not depend on the shell that runs them.
+std::vector<std::string> inheritedEnvironment() {
+  std::vector<std::string> entries;
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    if (!std::string_view(*entry).starts_with("NO_COLOR=")) entries.emplace_back(*entry);
+  }
+  return entries;
 }
 
 struct Pipe {
@@ -83,7 +94,8 @@ bool collect(Pipe& out, Pipe& err, ProcessResult& result,
 ProcessResult runProcess(std::vector<std::string> argv, const ProcessOptions& options) {
   std::vector<std::string> command = emulatorPrefix();
   command.insert(command.end(), argv.begin(), argv.end());
-  std::vector<std::string> environment = options.environment.value_or(std::vector<std::string>{});
+  std::vector<std::string> environment =
+      options.environment ? *options.environment : inheritedEnvironment();
 
   Pipe out;
   Pipe err;
@@ -99,8 +111,7 @@ ProcessResult runProcess(std::vector<std::string> argv, const ProcessOptions& op
   std::vector<char*> args = pointers(command);
   std::vector<char*> env = pointers(environment);
   pid_t pid = 0;
-  const int spawned = ::posix_spawnp(&pid, args[0], &actions, nullptr, args.data(),
-                                     options.environment ? env.data() : environ);
+  const int spawned = ::posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), env.data());
   posix_spawn_file_actions_destroy(&actions);
   ::close(out.write);
   ::close(err.write);

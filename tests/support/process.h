@@ -12,6 +12,7 @@ namespace ravelin::testing {
 
 struct ProcessOptions {
   // Replaces the whole environment when set; each entry is "NAME=value".
+  // Otherwise the suite's environment is passed on, less NO_COLOR.
   std::optional<std::vector<std::string>> environment;
   std::filesystem::path workingDirectory;  // empty: the caller's
   // The process is killed (SIGKILL) when it runs longer than this.

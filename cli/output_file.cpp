@@ -1,0 +1,418 @@
+#include "cli/output_file.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "cli/file_io.h"
+#include "console/log.h"
+
+namespace ravelin {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// `error` is the errno the system gave, or 0 when it gave none.
+[[noreturn]] void fail(std::string_view message, const fs::path& path, int error) {
+  logError("%.*s%s", static_cast<int>(message.size()), message.data(), path.c_str());
+  logSystemReason(error);
+  throw std::runtime_error(std::string(message) + path.string());
+}
+
+[[noreturn]] void failToOpenForWriting(const fs::path& path, int error) {
+  fail("Failed to open file for writing: ", path, error);
+}
+
+[[noreturn]] void failToWrite(const fs::path& path, int error) {
+  fail("Failed to write data to file: ", path, error);
+}
+
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : fd_(fd) {}
+  ~Descriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Descriptor(Descriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  Descriptor& operator=(Descriptor&&) = delete;
+
+  bool isOpen() const { return fd_ >= 0; }
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+bool sameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+bool isSymlink(const fs::path& path) {
+  struct stat status {};
+  return ::lstat(path.c_str(), &status) == 0 && S_ISLNK(status.st_mode);
+}
+
+std::string selfDescriptorPath(int fd) {
+  return "/proc/self/fd/" + std::to_string(fd);
+}
+
+// 0 when all bytes are written, else the errno of the write that failed.
+int writeAll(int fd, const std::uint8_t* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t written = ::write(fd, data, size);
+    if (written < 0 && errno == EINTR) continue;
+    if (written < 0) return errno;
+    if (written == 0) return EIO;
+    data += written;
+    size -= static_cast<std::size_t>(written);
+  }
+  return 0;
+}
+
+// The signals a user or a service manager ends a run with, and the only ones
+// a temporary name is cleaned up on: nothing can be done on SIGKILL.
+sigset_t cleanupSignals() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&set, signal);
+  return set;
+}
+
+// Keeps the cleanup signals pending while the temporary name and the record
+// the handler reads change together.
+class SignalsHeld {
+ public:
+  SignalsHeld() {
+    const sigset_t held = cleanupSignals();
+    ::sigprocmask(SIG_BLOCK, &held, &previous_);
+  }
+  ~SignalsHeld() { ::sigprocmask(SIG_SETMASK, &previous_, nullptr); }
+  SignalsHeld(const SignalsHeld&) = delete;
+  SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+ private:
+  sigset_t previous_{};
+};
+
+// The temporary name that exists right now, for the signal handler; written
+// only while the signals are held, so the handler never sees half of it.
+struct TemporaryNameRecord {
+  int directory = -1;
+  std::array<char, 32> name{};
+};
+TemporaryNameRecord gTemporaryName;
+volatile std::sig_atomic_t gTemporaryNameExists = 0;
+
+void removeTemporaryNameAndDie(int signal) {
+  if (gTemporaryNameExists != 0) {
+    ::unlinkat(gTemporaryName.directory, gTemporaryName.name.data(), 0);
+  }
+  ::signal(signal, SIG_DFL);
+  ::raise(signal);  // delivered, with the default action, when the handler returns
+}
+
+// Installs the handler for as long as an output is being written. A signal
+// the caller ignores (as under nohup) stays ignored.
+class CleanupOnSignals {
+ public:
+  CleanupOnSignals() {
+    struct sigaction cleanup {};
+    cleanup.sa_handler = removeTemporaryNameAndDie;
+    cleanup.sa_mask = cleanupSignals();
+    for (std::size_t i = 0; i < kSignals.size(); ++i) {
+      ::sigaction(kSignals[i], nullptr, &previous_[i]);
+      if (previous_[i].sa_handler != SIG_IGN) ::sigaction(kSignals[i], &cleanup, nullptr);
+    }
+  }
+  ~CleanupOnSignals() {
+    for (std::size_t i = 0; i < kSignals.size(); ++i) {
+      ::sigaction(kSignals[i], &previous_[i], nullptr);
+    }
+  }
+  CleanupOnSignals(const CleanupOnSignals&) = delete;
+  CleanupOnSignals& operator=(const CleanupOnSignals&) = delete;
+
+ private:
+  static constexpr std::array<int, 3> kSignals = {SIGINT, SIGTERM, SIGHUP};
+  std::array<struct sigaction, 3> previous_{};
+};
+
+// Short and independent of the output's name, so that any legal output name
+// stays legal.
+std::string randomTemporaryName() {
+  std::array<unsigned char, 6> bytes{};
+  if (::getrandom(bytes.data(), bytes.size(), 0) != static_cast<ssize_t>(bytes.size())) {
+    const auto seed =
+        static_cast<unsigned long>(::getpid()) ^ static_cast<unsigned long>(::clock());
+    std::memcpy(bytes.data(), &seed, bytes.size());
+  }
+  std::string name = ".ravelin-";
+  for (const unsigned char byte : bytes) {
+    name += "0123456789abcdef"[byte >> 4];
+    name += "0123456789abcdef"[byte & 0xF];
+  }
+  return name;
+}
+
+// Calls `create(name)` with fresh names while it fails for a name that is
+// taken. Returns whether one succeeded and keeps its name.
+template <typename Create>
+bool createUnderFreshName(std::string& name, Create create) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    name = randomTemporaryName();
+    if (create(name.c_str())) return true;
+    if (errno != EEXIST) break;
+  }
+  name.clear();
+  return false;
+}
+
+// Names the unnamed file `fd`: directly where this process may, else through
+// its /proc link, which needs no privilege.
+bool linkUnnamed(int fd, int directory, const char* name) {
+  if (::linkat(fd, "", directory, name, AT_EMPTY_PATH) == 0) return true;
+  if (errno != ENOENT && errno != EPERM) return false;
+  return ::linkat(AT_FDCWD, selfDescriptorPath(fd).c_str(), directory, name, AT_SYMLINK_FOLLOW) ==
+         0;
+}
+
+// The new contents until they take the output's name. Where the file system
+// allows, the file has no name at all while it is written, so no way of
+// ending the run can leave it behind; elsewhere it has a short random name
+// that the destructor and the signal handler remove.
+class PendingFile {
+ public:
+  PendingFile(int directory, mode_t mode, const fs::path& path)
+      : directory_(directory),
+        fd_(::openat(directory, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode)) {
+    if (fd_ >= 0) return;
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+      failToOpenForWriting(path, errno);
+    }
+    const SignalsHeld held;
+    const bool created = createUnderFreshName(name_, [&](const char* name) {
+      fd_ = ::openat(directory, name, O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, mode);
+      return fd_ >= 0;
+    });
+    if (!created) failToOpenForWriting(path, errno);
+    recordTemporaryName();
+  }
+  ~PendingFile() {
+    if (!name_.empty()) {
+      const SignalsHeld held;
+      ::unlinkat(directory_, name_.c_str(), 0);
+      gTemporaryNameExists = 0;
+    }
+    if (fd_ >= 0) ::close(fd_);
+  }
+  PendingFile(const PendingFile&) = delete;
+  PendingFile& operator=(const PendingFile&) = delete;
+
+  int fd() const { return fd_; }
+
+  // Gives the contents the name `target`. An unnamed file that replaces one
+  // is linked under a temporary name and renamed over it, since a link never
+  // replaces: the signals are held for those two calls, and only SIGKILL or
+  // a power cut between them can leave the temporary name behind.
+  void publish(const std::string& target, bool replacing, const fs::path& path) {
+    const SignalsHeld held;
+    if (name_.empty() && !replacing) {
+      if (!linkUnnamed(fd_, directory_, target.c_str())) failToWrite(path, errno);
+      return;
+    }
+    if (name_.empty()) {
+      if (!createUnderFreshName(
+              name_, [&](const char* name) { return linkUnnamed(fd_, directory_, name); })) {
+        failToWrite(path, errno);
+      }
+      recordTemporaryName();
+    }
+    if (::renameat(directory_, name_.c_str(), directory_, target.c_str()) != 0) {
+      failToWrite(path, errno);
+    }
+    name_.clear();
+    gTemporaryNameExists = 0;
+  }
+
+ private:
+  // Called with the signals held.
+  void recordTemporaryName() {
+    gTemporaryName.directory = directory_;
+    std::memcpy(gTemporaryName.name.data(), name_.c_str(), name_.size() + 1);
+    gTemporaryNameExists = 1;
+  }
+
+  int directory_;
+  int fd_;
+  std::string name_;  // empty while the file has no name
+};
+
+// A directory opened so that it can be flushed, and a name in it.
+struct Location {
+  Descriptor directory;
+  std::string name;
+};
+
+Location openLocation(const fs::path& file, const fs::path& path) {
+  const fs::path parent = file.has_parent_path() ? file.parent_path() : fs::path(".");
+  Descriptor directory(::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!directory.isOpen()) failToOpenForWriting(path, errno);
+  return {std::move(directory), file.filename().string()};
+}
+
+// Where the file that `found` (opened by following `path`) has its name.
+// The kernel followed any symlink when it opened `found`, under its rules
+// for links in shared sticky directories; the name comes from the kernel too
+// and is checked to still lead to that very file.
+Location locateReplacedFile(const fs::path& path, int found, const struct stat& replaced) {
+  fs::path file = path;
+  if (isSymlink(path)) {
+    std::array<char, PATH_MAX> target{};
+    const ssize_t length =
+        ::readlink(selfDescriptorPath(found).c_str(), target.data(), target.size());
+    if (length < 0) failToOpenForWriting(path, errno);
+    if (static_cast<std::size_t>(length) == target.size()) failToOpenForWriting(path, ENAMETOOLONG);
+    file = std::string(target.data(), static_cast<std::size_t>(length));
+  }
+  Location location = openLocation(file, path);
+  struct stat named {};
+  if (::fstatat(location.directory.get(), location.name.c_str(), &named, AT_SYMLINK_NOFOLLOW) !=
+      0) {
+    failToOpenForWriting(path, errno);
+  }
+  if (!sameFile(named, replaced)) failToOpenForWriting(path, 0);
+  return location;
+}
+
+// Owner and group of the replaced file where this process may give them.
+// Returns whether both were kept.
+bool keepOwnership(int fd, const struct stat& replaced) {
+  if (::fchown(fd, replaced.st_uid, replaced.st_gid) == 0) return true;
+  // At least the group when it is one of this process's own, so that a file
+  // shared through its group stays shared.
+  std::ignore = ::fchown(fd, static_cast<uid_t>(-1), replaced.st_gid);
+  return false;
+}
+
+// Best effort: the file system or this process's privileges may refuse some.
+// File capabilities are privileges like set-ID bits and follow the same rule.
+void copyExtendedAttributes(const Location& location, const struct stat& replaced, int to,
+                            bool keptOwnership) {
+  const Descriptor from(::openat(location.directory.get(), location.name.c_str(),
+                                 O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  struct stat status {};
+  if (!from.isOpen() || ::fstat(from.get(), &status) != 0 || !sameFile(status, replaced)) return;
+  const ssize_t listSize = ::flistxattr(from.get(), nullptr, 0);
+  if (listSize <= 0) return;
+  std::vector<char> names(static_cast<std::size_t>(listSize));
+  const ssize_t listed = ::flistxattr(from.get(), names.data(), names.size());
+  if (listed <= 0) return;
+
+  std::vector<char> value;
+  for (const char* name = names.data(); name < names.data() + listed;
+       name += std::strlen(name) + 1) {
+    if (!keptOwnership && std::string_view(name) == "security.capability") continue;
+    const ssize_t size = ::fgetxattr(from.get(), name, nullptr, 0);
+    if (size < 0) continue;
+    value.resize(static_cast<std::size_t>(size));
+    const ssize_t got = ::fgetxattr(from.get(), name, value.data(), value.size());
+    if (got >= 0) ::fsetxattr(to, name, value.data(), static_cast<std::size_t>(got), 0);
+  }
+}
+
+// Writes and then gives the new file what the replaced one had. Writing
+// first matters: a write by an unprivileged process clears set-ID bits and
+// file capabilities.
+void fillReplacement(int fd, const std::uint8_t* data, std::size_t size, const Location& location,
+                     const struct stat& replaced, const fs::path& path) {
+  if (const int error = writeAll(fd, data, size); error != 0) failToWrite(path, error);
+  const bool keptOwnership = keepOwnership(fd, replaced);
+  copyExtendedAttributes(location, replaced, fd, keptOwnership);
+  mode_t mode = replaced.st_mode & 07777;
+  if (!keptOwnership) mode &= ~static_cast<mode_t>(S_ISUID | S_ISGID);
+  if (::fchmod(fd, mode) != 0) failToWrite(path, errno);
+}
+
+void flush(int fd, const fs::path& path) {
+  if (::fsync(fd) != 0) failToWrite(path, errno);
+}
+
+void replaceRegularFile(const std::uint8_t* data, std::size_t size, const fs::path& path, int found,
+                        const struct stat& replaced) {
+  const Location location = locateReplacedFile(path, found, replaced);
+  const CleanupOnSignals cleanup;
+  PendingFile pending(location.directory.get(), 0600, path);
+  fillReplacement(pending.fd(), data, size, location, replaced, path);
+  flush(pending.fd(), path);
+  pending.publish(location.name, /*replacing=*/true, path);
+  flush(location.directory.get(), path);
+}
+
+// 0666 less the umask (and as any default ACL of the directory says), as for
+// any new file.
+void createNewFile(const std::uint8_t* data, std::size_t size, const fs::path& path) {
+  const Location location = openLocation(path, path);
+  if (location.name.empty()) failToOpenForWriting(path, EISDIR);
+  const CleanupOnSignals cleanup;
+  PendingFile pending(location.directory.get(), 0666, path);
+  if (const int error = writeAll(pending.fd(), data, size); error != 0) failToWrite(path, error);
+  flush(pending.fd(), path);
+  pending.publish(location.name, /*replacing=*/false, path);
+  flush(location.directory.get(), path);
+}
+
+// As a shell's redirection: opened for writing and written, never truncated
+// or replaced. Devices that keep nothing (a terminal, /dev/null) and FIFOs
+// cannot be flushed and say so with EINVAL.
+void writeInPlace(const std::uint8_t* data, std::size_t size, const fs::path& path,
+                  const struct stat& found) {
+  const Descriptor out(::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC));
+  if (!out.isOpen()) failToOpenForWriting(path, errno);
+  struct stat opened {};
+  if (::fstat(out.get(), &opened) != 0 || !sameFile(opened, found)) {
+    failToOpenForWriting(path, 0);
+  }
+  if (const int error = writeAll(out.get(), data, size); error != 0) failToWrite(path, error);
+  if (::fsync(out.get()) != 0 && errno != EINVAL && errno != EROFS) failToWrite(path, errno);
+}
+
+}  // namespace
+
+void writeOutputFile(const std::uint8_t* data, std::size_t size, const fs::path& path) {
+  const Descriptor found(::open(path.c_str(), O_PATH | O_CLOEXEC));
+  if (!found.isOpen()) {
+    const int error = errno;
+    // A symlink that leads nowhere is not written through.
+    if (error != ENOENT || isSymlink(path)) failToOpenForWriting(path, error);
+    createNewFile(data, size, path);
+    return;
+  }
+  struct stat status {};
+  if (::fstat(found.get(), &status) != 0) failToOpenForWriting(path, errno);
+  if (S_ISDIR(status.st_mode)) failToOpenForWriting(path, EISDIR);
+  if (S_ISREG(status.st_mode)) {
+    replaceRegularFile(data, size, path, found.get(), status);
+  } else {
+    writeInPlace(data, size, path, status);
+  }
+}
+
+}  // namespace ravelin

@@ -1,0 +1,26 @@
+#pragma once
+
+// Writing an output whole, as a careful tool must when the old contents may be
+// the only copy:
+// - a regular file (or the one a symlink leads to, followed as open() follows
+//   it) is replaced atomically by new contents that are on disk before they
+//   get its name, keeping its owner, group, mode and extended attributes;
+// - a new file is on disk, name included, before the call returns;
+// - a device, FIFO or socket is written in place, as a shell redirection
+//   would, and never replaced.
+// A failure leaves the old file as it was and nothing beside it; so does a
+// run ended by SIGINT, SIGTERM or SIGHUP, and, where the file system can hold
+// a file without a name, even one ended by SIGKILL.
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+
+namespace ravelin {
+
+// Throws std::runtime_error "Failed to open file for writing: <path>" or
+// "Failed to write data to file: <path>" after logging that line and, when
+// the system gave one, its reason as a line of its own.
+void writeOutputFile(const std::uint8_t* data, std::size_t size, const std::filesystem::path& path);
+
+}  // namespace ravelin

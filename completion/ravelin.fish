@@ -1,0 +1,61 @@
+# fish completion for ravelin: its commands, the options each command reads
+# (less those already given), JSON files after --json and any file after --bin.
+
+function __ravelin_at_command_word
+    test (count (commandline -opc)) -eq 1
+end
+
+function __ravelin_after --argument-names option
+    set -l words (commandline -opc)
+    test (count $words) -ge 2; and test $words[-1] = $option
+end
+
+# JSON files and directories, through fish's own path completion.
+function __ravelin_json_paths
+    __fish_complete_path (commandline -ct) | string match -r -- '^.*(?:\.json|/)\t.*$'
+end
+
+# True when the command on the line reads the option and it is not given yet.
+function __ravelin_offers --argument-names option
+    set -l words (commandline -opc)
+    set -q words[2]; or return 1
+    switch $words[2]
+        case decode decode-verify
+            set offered --bin --json --force --quiet
+        case encode encode-verify
+            set offered --json --bin --verify --force --quiet
+        case verify
+            set offered --json --bin --quiet
+        case compare-encodings test-crc
+            set offered --json --quiet
+        case '*'
+            return 1
+    end
+    contains -- $option $offered; or return 1
+    set -l i 3
+    while test $i -le (count $words)
+        test $words[$i] = $option; and return 1
+        # The word after --json or --bin is a path, never an option.
+        if contains -- $words[$i] --json --bin
+            set i (math $i + 1)
+        end
+        set i (math $i + 1)
+    end
+end
+
+complete -c ravelin -f
+complete -c ravelin -n __ravelin_at_command_word -a decode -d 'decode a blob into a JSON document'
+complete -c ravelin -n __ravelin_at_command_word -a encode -d 'encode a JSON document into a blob'
+complete -c ravelin -n __ravelin_at_command_word -a verify -d 'check that a blob carries a JSON document'
+complete -c ravelin -n __ravelin_at_command_word -a compare-encodings -d 'compare sizes with binary JSON encodings'
+complete -c ravelin -n __ravelin_at_command_word -a test-crc -d 'show the CRC-32 check on a damaged blob'
+complete -c ravelin -n __ravelin_at_command_word -l help -s h -d 'show the usage text'
+complete -c ravelin -n __ravelin_at_command_word -l version -s V -d 'print the version'
+
+complete -c ravelin -n '__ravelin_offers --json' -l json -d 'the JSON document'
+complete -c ravelin -n '__ravelin_offers --bin' -l bin -d 'the blob'
+complete -c ravelin -n '__ravelin_after --json' -a '(__ravelin_json_paths)'
+complete -c ravelin -n '__ravelin_after --bin' -F
+complete -c ravelin -n '__ravelin_offers --verify' -l verify -d 'verify the blob after writing it'
+complete -c ravelin -n '__ravelin_offers --force' -l force -d 'replace an existing output'
+complete -c ravelin -n '__ravelin_offers --quiet' -l quiet -d 'print no log line'

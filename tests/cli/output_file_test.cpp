@@ -1,0 +1,419 @@
+// Outputs as an operator running as root meets them: device nodes, FIFOs,
+// symlinks, the input itself, other users' files, full and read-only file
+// systems, and runs ended by a signal. Cases that need root, a mount or a
+// tool the machine lacks skip and say why.
+
+#include <fcntl.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <csignal>
+#include <cstring>
+#include <fstream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "calibration/encoder.h"
+#include "cli/command_line.h"
+#include "cli/file_io.h"
+#include "tests/calibration/sample_blob.h"
+#include "tests/support/case_name.h"
+#include "tests/support/console.h"
+#include "tests/support/process.h"
+#include "tests/support/temp_dir.h"
+
+namespace ravelin {
+namespace {
+
+using testing::errorLine;
+using testing::PrintTo;
+using testing::ProcessResult;
+using testing::readText;
+using testing::TempDir;
+using testing::writeText;
+
+constexpr uid_t kNobody = 65534;
+
+#ifdef TEST_EMULATOR
+constexpr bool kUnderEmulator = true;
+#else
+constexpr bool kUnderEmulator = false;
+#endif
+
+testing::ProcessOptions inDirectory(const fs::path& dir) {
+  testing::ProcessOptions options;
+  options.workingDirectory = dir;
+  return options;
+}
+
+bool canRunAsNobody() {
+  return ::geteuid() == 0 && !kUnderEmulator &&
+         testing::runProcess(
+             {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", RAVELIN_EXE, "--help"})
+                 .exitCode == kExitUsage;
+}
+
+// Every case works in a directory holding the sample blob "cal.bin", the
+// example document "cal.json" and "decoded.json", what decoding the blob writes.
+class Outputs : public ::testing::Test {
+ protected:
+  Outputs() {
+    ::chmod(dir_.path().c_str(), 0777);  // for the cases run as nobody
+    testing::writeBytes(dir_ / "cal.bin", testing::sampleCalibrationBlob());
+    fs::copy_file(fs::path(PROJECT_SOURCE_DIR) / "examples" / "calibration.json",
+                  dir_ / "cal.json");
+    run({"decode", "--bin", "cal.bin", "--json", "decoded.json"});
+    decoded_ = readText(dir_ / "decoded.json");
+  }
+
+  ProcessResult run(std::vector<std::string> arguments, bool asNobody = false) {
+    if (asNobody) {
+      arguments.insert(arguments.begin(), {"setpriv", "--reuid=65534", "--regid=65534",
+                                           "--clear-groups", RAVELIN_EXE});
+      return testing::runProcess(arguments, inDirectory(dir_.path()));
+    }
+    return testing::runRavelin(arguments, inDirectory(dir_.path()));
+  }
+
+  TempDir dir_;
+  std::string decoded_;
+};
+
+// What a case finds in the directory besides the fixture's files, made in
+// order: 'd' a directory, 'f' a file holding "old", 'l' a symlink to
+// `target`, 'h' a hard link to `target`, 'n' a null device node.
+struct Entry {
+  char kind;
+  std::string name;
+  std::string target = "";
+};
+
+// False when a device node cannot be made here (not root, or a nodev mount).
+bool makeEntries(const fs::path& dir, const std::vector<Entry>& entries) {
+  for (const auto& [kind, name, target] : entries) {
+    if (kind == 'd') fs::create_directory(dir / name);
+    if (kind == 'f') writeText(dir / name, "old");
+    if (kind == 'l') fs::create_symlink(target, dir / name);
+    if (kind == 'h') fs::create_hard_link(dir / target, dir / name);
+    if (kind == 'n' && ::mknod((dir / name).c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0) {
+      return false;
+    }
+  }
+  return true;
+}
+
+struct WrittenOutput {
+  const char* name;
+  std::vector<Entry> entries;
+  std::string output;
+  mode_t kind;         // what must still be at the output path
+  std::string holder;  // the file that must hold the document: "-" standard output, "" none
+};
+
+class WrittenOutputs : public Outputs, public ::testing::WithParamInterface<WrittenOutput> {};
+
+TEST_P(WrittenOutputs, TakeTheDocumentAndStayWhatTheyWere) {
+  const WrittenOutput& c = GetParam();
+  if (!makeEntries(dir_.path(), c.entries))
+    GTEST_SKIP() << "no device nodes here (needs root, a dev mount)";
+  const ProcessResult result =
+      run({"decode", "--bin", "cal.bin", "--json", c.output, "--force", "--quiet"});
+  EXPECT_EQ(result.exitCode, kExitSuccess) << result.err;
+  struct stat status {};
+  ASSERT_EQ(::lstat((dir_ / c.output).c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & S_IFMT, c.kind);
+  if (c.holder == "-") {
+    EXPECT_EQ(result.out, decoded_);
+  } else if (!c.holder.empty()) {
+    EXPECT_EQ(readText(dir_ / c.holder), decoded_);
+  }
+}
+
+const std::string kLongestName(255, 'n');
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, WrittenOutputs,
+    ::testing::Values(
+        WrittenOutput{"NullDevice", {{'n', "null"}}, "null", S_IFCHR, ""},
+        WrittenOutput{
+            "LinkToStandardOutput", {{'l', "stdout", "/proc/self/fd/1"}}, "stdout", S_IFLNK, "-"},
+        WrittenOutput{"RelativeLinkChain",
+                      {{'d', "store"},
+                       {'f', "store/target.json"},
+                       {'l', "store/inner", "target.json"},
+                       {'l', "outer", "store/inner"}},
+                      "outer",
+                      S_IFLNK,
+                      "store/target.json"},
+        WrittenOutput{
+            "LongestLegalName", {{'f', kLongestName}}, kLongestName, S_IFREG, kLongestName}),
+    testing::ByCaseName());
+
+// The reader holds the FIFO open from the start; the blob fits in its buffer.
+TEST_F(Outputs, EncodeWritesIntoAFifoWithAReader) {
+  ASSERT_EQ(run({"encode", "--json", "cal.json", "--bin", "plain.bin"}).exitCode, kExitSuccess);
+  ASSERT_EQ(::mkfifo((dir_ / "pipe").c_str(), 0644), 0);
+  const int reader = ::open((dir_ / "pipe").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  const ProcessResult result = run({"encode", "--json", "cal.json", "--bin", "pipe", "--force"});
+  Bytes received(65536);
+  received.resize(static_cast<std::size_t>(
+      std::max<ssize_t>(0, ::read(reader, received.data(), received.size()))));
+  ::close(reader);
+
+  EXPECT_EQ(result.exitCode, kExitSuccess) << result.err;
+  EXPECT_EQ(received, testing::readBytes(dir_ / "plain.bin"));
+  EXPECT_TRUE(fs::is_fifo(fs::symlink_status(dir_ / "pipe")));
+}
+
+struct RefusedOutput {
+  const char* name;
+  std::vector<Entry> entries;
+  std::vector<std::string> arguments;
+  std::string error;
+};
+
+class RefusedOutputs : public Outputs, public ::testing::WithParamInterface<RefusedOutput> {};
+
+TEST_P(RefusedOutputs, ExitThreeBeforeAnythingIsWritten) {
+  makeEntries(dir_.path(), GetParam().entries);
+  const std::set<std::string> before = testing::entryNames(dir_.path());
+  const std::string json = readText(dir_ / "cal.json");
+  const Bytes blob = testing::readBytes(dir_ / "cal.bin");
+
+  std::vector<std::string> arguments = GetParam().arguments;
+  arguments.push_back("--force");
+  const ProcessResult result = run(arguments);
+
+  EXPECT_EQ(result.exitCode, kExitPathRefused);
+  EXPECT_EQ(result.err, errorLine(GetParam().error));
+  EXPECT_EQ(testing::entryNames(dir_.path()), before);
+  EXPECT_EQ(readText(dir_ / "cal.json"), json);
+  EXPECT_EQ(testing::readBytes(dir_ / "cal.bin"), blob);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RefusedOutputs,
+    ::testing::Values(
+        RefusedOutput{"DanglingSymlink",
+                      {{'l', "out.json", "gone.json"}},
+                      {"decode", "--bin", "cal.bin", "--json", "out.json"},
+                      "Output JSON 'out.json' is a symbolic link to 'gone.json', which does not "
+                      "exist. Not writing through it."},
+        RefusedOutput{"InputSpeltAnotherWay",
+                      {},
+                      {"encode", "--json", "cal.json", "--bin", "./cal.json"},
+                      "Output binary './cal.json' is the same file as Input JSON 'cal.json'. "
+                      "Refusing to overwrite the input."},
+        RefusedOutput{"HardLinkToTheInput",
+                      {{'h', "h", "cal.json"}},
+                      {"encode", "--json", "cal.json", "--bin", "h"},
+                      "Output binary 'h' is the same file as Input JSON 'cal.json'. Refusing to "
+                      "overwrite the input."},
+        RefusedOutput{"SymlinkToTheInput",
+                      {{'l', "s", "cal.bin"}},
+                      {"decode", "--bin", "cal.bin", "--json", "s"},
+                      "Output JSON 's' is the same file as Input binary 'cal.bin'. Refusing to "
+                      "overwrite the input."}),
+    testing::ByCaseName());
+
+struct Ownership {
+  const char* name;
+  bool asNobody;
+  uid_t owner;
+  mode_t mode;
+  uid_t expectedOwner;
+  mode_t expectedMode;
+};
+
+class ReplacedOwnership : public Outputs, public ::testing::WithParamInterface<Ownership> {};
+
+TEST_P(ReplacedOwnership, KeepsWhatItMayAndNoSetIdBitsOtherwise) {
+  const Ownership& c = GetParam();
+  if (::geteuid() != 0) GTEST_SKIP() << "giving files to other users needs root";
+  if (c.asNobody && !canRunAsNobody()) GTEST_SKIP() << "cannot run ravelin as nobody here";
+  const fs::path out = dir_ / "owned.json";
+  writeText(out, "old");
+  ASSERT_EQ(::chown(out.c_str(), c.owner, c.owner), 0);
+  ASSERT_EQ(::chmod(out.c_str(), c.mode), 0);
+  const bool hasAttribute = ::setxattr(out.c_str(), "user.origin", "line 4", 6, 0) == 0;
+
+  const ProcessResult result =
+      run({"decode", "--bin", "cal.bin", "--json", "owned.json", "--force"}, c.asNobody);
+
+  EXPECT_EQ(result.exitCode, kExitSuccess) << result.err;
+  EXPECT_EQ(readText(out), decoded_);
+  struct stat status {};
+  ASSERT_EQ(::stat(out.c_str(), &status), 0);
+  EXPECT_EQ(status.st_uid, c.expectedOwner);
+  EXPECT_EQ(status.st_gid, c.expectedOwner);
+  EXPECT_EQ(status.st_mode & 07777, c.expectedMode);
+  std::array<char, 16> value{};
+  if (hasAttribute) {
+    EXPECT_EQ(::getxattr(out.c_str(), "user.origin", value.data(), value.size()), 6);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ReplacedOwnership,
+    ::testing::Values(Ownership{"RootKeepsAnotherUsersFile", false, kNobody, 06640, kNobody, 06640},
+                      Ownership{"NobodyCannotKeepRootsSetIdBits", true, 0, 06755, kNobody, 0755}),
+    testing::ByCaseName());
+
+// The kernel refuses to follow a link that another user planted in a shared
+// sticky directory; writing through the link must not get around that.
+TEST_F(Outputs, ALinkPlantedInAStickyDirectoryIsNotFollowed) {
+  std::ifstream setting("/proc/sys/fs/protected_symlinks");
+  int protectedSymlinks = 0;
+  setting >> protectedSymlinks;
+  if (::geteuid() != 0 || protectedSymlinks != 1) {
+    GTEST_SKIP() << "needs root and fs.protected_symlinks = 1";
+  }
+  fs::create_directory(dir_ / "shared");
+  ::chmod((dir_ / "shared").c_str(), 01777);
+  writeText(dir_ / "victim", "precious");
+  fs::create_symlink("../victim", dir_ / "shared" / "out.json");
+  ASSERT_EQ(::lchown((dir_ / "shared" / "out.json").c_str(), kNobody - 1, kNobody - 1), 0);
+
+  for (const bool asNobody : {false, true}) {
+    if (asNobody && !canRunAsNobody()) continue;
+    const ProcessResult result =
+        run({"decode", "--bin", "cal.bin", "--json", "shared/out.json", "--force"}, asNobody);
+    EXPECT_NE(result.exitCode, kExitSuccess) << asNobody;
+    EXPECT_EQ(readText(dir_ / "victim"), "precious") << asNobody;
+  }
+}
+
+struct MountedCase {
+  const char* name;
+  unsigned long flags;
+  const char* options;
+  const char* failure;
+  const char* reason;
+};
+
+class FailingFileSystem : public Outputs, public ::testing::WithParamInterface<MountedCase> {};
+
+TEST_P(FailingFileSystem, TheSystemsReasonFollowsTheFixedMessage) {
+  const MountedCase& c = GetParam();
+  fs::create_directory(dir_ / "m");
+  if (::mount("ravelin-test", (dir_ / "m").c_str(), "tmpfs", c.flags, c.options) != 0) {
+    GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
+  }
+  const ProcessResult result = run({"decode", "--bin", "cal.bin", "--json", "m/out.json"});
+  const std::set<std::string> left = testing::entryNames(dir_ / "m");
+  ::umount2((dir_ / "m").c_str(), MNT_DETACH);
+
+  EXPECT_EQ(result.exitCode, kExitException);
+  const std::string failure = std::string(c.failure) + "m/out.json";
+  EXPECT_THAT(result.err, ::testing::EndsWith(errorLine(failure) + errorLine(c.reason) +
+                                              errorLine("Unhandled exception: " + failure)));
+  EXPECT_TRUE(left.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FailingFileSystem,
+    ::testing::Values(MountedCase{"Full", 0, "size=4k",
+                                  "Failed to write data to file: ", "No space left on device"},
+                      MountedCase{"ReadOnly", MS_RDONLY, "size=4k",
+                                  "Failed to open file for writing: ", "Read-only file system"}),
+    testing::ByCaseName());
+
+// The durability protocol as the system sees it: the file is flushed before
+// any link or rename gives it the output's name, the directory after.
+TEST_F(Outputs, NewAndReplacedFilesAreFlushedBeforeAndAfterTheyAreNamed) {
+  if (kUnderEmulator || !fs::exists("/usr/bin/strace")) GTEST_SKIP() << "needs strace, natively";
+  fs::remove(dir_ / "decoded.json");
+  testing::ProcessOptions traceable = inDirectory(dir_.path());
+  traceable.environment = {"ASAN_OPTIONS=detect_leaks=0"};  // the leak check fails under ptrace
+  for (const char* force : {"--quiet", "--force"}) {
+    const ProcessResult traced = testing::runProcess(
+        {"strace", "-f", "-qq", "-o", "trace", "-e",
+         "trace=fsync,fdatasync,link,linkat,rename,renameat,renameat2", RAVELIN_EXE, "decode",
+         "--bin", "cal.bin", "--json", "decoded.json", force},
+        traceable);
+    if (traced.exitCode != kExitSuccess) GTEST_SKIP() << "strace cannot trace here: " << traced.err;
+    std::string calls;
+    std::ifstream trace(dir_ / "trace");
+    for (std::string line; std::getline(trace, line);) {
+      calls += line.find("sync(") != std::string::npos ? 'F' : 'N';
+    }
+    EXPECT_THAT(calls, ::testing::MatchesRegex("F+N+F")) << force;
+  }
+}
+
+// Stops `pid` while it holds open a file in `dir` other than `named` ones:
+// its pending output. False if it ended first.
+bool stopWhileWriting(pid_t pid, const fs::path& dir, const std::set<fs::path>& named) {
+  const auto writing = [&] {
+    std::error_code gone;
+    for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", gone)) {
+      const fs::path target = fs::read_symlink(fd.path(), gone);
+      if (!gone && target.parent_path() == dir && !named.contains(target)) return true;
+    }
+    return false;
+  };
+  int status = 0;
+  while (::waitpid(pid, &status, WNOHANG) == 0) {
+    if (!writing()) continue;
+    ::kill(pid, SIGSTOP);
+    ::waitpid(pid, &status, WUNTRACED);
+    if (writing()) return true;
+    ::kill(pid, SIGCONT);
+  }
+  return false;
+}
+
+// About 5 MB of decoded text, long enough to be caught while it is written,
+// from a blob just under the input limit.
+Bytes largeCalibrationBlob() {
+  json document = loadJsonFile(fs::path(PROJECT_SOURCE_DIR) / "examples" / "calibration.json");
+  const json cameras = document["cameras"];
+  for (int copy = 0; copy < 900; ++copy) {
+    document["cameras"].insert(document["cameras"].end(), cameras.begin(), cameras.end());
+  }
+  return encodeCompactCalibration(document);
+}
+
+class InterruptedDecode : public ::testing::TestWithParam<int> {};
+
+TEST_P(InterruptedDecode, LeavesTheOldOutputAndNothingElse) {
+  TempDir temp;
+  const fs::path dir = fs::canonical(temp.path());
+  if (GetParam() == SIGKILL) {
+    const int unnamed = ::open(dir.c_str(), O_TMPFILE | O_WRONLY, 0600);
+    if (unnamed < 0) GTEST_SKIP() << "no unnamed files (O_TMPFILE) on this file system";
+    ::close(unnamed);
+  }
+  static const Bytes kBlob = largeCalibrationBlob();
+  testing::writeBytes(dir / "big.bin", kBlob);
+  writeText(dir / "out.json", "previous");
+
+  const pid_t pid = testing::startProcess(
+      {RAVELIN_EXE, "decode", "--bin", dir / "big.bin", "--json", dir / "out.json", "--force"}, {});
+  ASSERT_TRUE(stopWhileWriting(pid, dir, {dir / "big.bin", dir / "out.json"}));
+  ::kill(pid, GetParam());
+  ::kill(pid, SIGCONT);
+  const int status = testing::waitForProcess(pid, std::chrono::seconds(60));
+
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == GetParam()) << status;
+  EXPECT_EQ(readText(dir / "out.json"), "previous");
+  EXPECT_EQ(testing::entryNames(dir), (std::set<std::string>{"big.bin", "out.json"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, InterruptedDecode,
+                         ::testing::Values(SIGINT, SIGTERM, SIGHUP, SIGKILL),
+                         [](const ::testing::TestParamInfo<int>& signal) {
+                           return std::string(sigabbrev_np(signal.param));
+                         });
+
+}  // namespace
+}  // namespace ravelin
