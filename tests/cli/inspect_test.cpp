@@ -104,6 +104,7 @@ TEST_P(InspectProgramTest, ExitCodeAndConsoleOutput) {
   EXPECT_EQ(result.err, GetParam().err);
   EXPECT_THAT(result.out, StartsWith(GetParam().outStart));
   EXPECT_EQ(testing::readText(dir / "existing.json"), "{}");
+  EXPECT_EQ(testing::readBytes(dir / "intact.bin"), testing::readBytes(kExampleBlob));
 }
 
 const std::string kRead1245 = successLine("Successfully read 1245 bytes from file");
@@ -132,6 +133,12 @@ INSTANTIATE_TEST_SUITE_P(
                    kExitPathRefused,
                    errorLine("Output JSON 'existing.json' already exists. Use --force to "
                              "overwrite."),
+                   ""},
+        InspectRun{"JsonOverTheInput",
+                   {"inspect", "--bin", "intact.bin", "--json", "./intact.bin", "--force"},
+                   kExitPathRefused,
+                   errorLine("Output JSON './intact.bin' is the same file as Input binary "
+                             "'intact.bin'. Refusing to overwrite the input."),
                    ""},
         InspectRun{"Intact",
                    {"inspect", "--bin", "intact.bin"},
