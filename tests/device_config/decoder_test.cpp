@@ -62,17 +62,6 @@ Bytes withBodyValue(Bytes blob, std::size_t bodyOffset, T value) {
   return resealed(std::move(blob));
 }
 
-class QuietLog {
- public:
-  QuietLog() : saved_(quietMode) { quietMode = true; }
-  ~QuietLog() { quietMode = saved_; }
-  QuietLog(const QuietLog&) = delete;
-  QuietLog& operator=(const QuietLog&) = delete;
-
- private:
-  bool saved_;
-};
-
 TEST(DeviceConfigDecoder, SmallestBlobGainsOnlyWhatTheFormatAlwaysCarries) {
   const Bytes blob = smallestBlob();
   json expected = smallestDocument();
@@ -143,7 +132,7 @@ TEST(DeviceConfigDecoder, CrcLeftUncheckedWhenNotAsked) {
   EXPECT_TRUE(decode(blob, out, /*verifyCrc=*/false));
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
   EXPECT_EQ(out, decodeChecked(smallestBlob()));
-  const QuietLog quiet;
+  const QuietScope quiet;
   EXPECT_FALSE(decode(blob, out, /*verifyCrc=*/true));
 }
 
@@ -166,7 +155,7 @@ class DecoderRejects : public ::testing::TestWithParam<BlobFault> {};
 
 TEST_P(DecoderRejects, WithExactMessage) {
   const Bytes blob = GetParam().blob();
-  const QuietLog quiet;  // some of these also carry a CRC mismatch
+  const QuietScope quiet;  // some of these also carry a CRC mismatch
   EXPECT_EQ(decodeFailure(blob), GetParam().message);
 }
 
@@ -298,7 +287,7 @@ TEST(DeviceConfigDecoderSweep, EveryResealedPrefixFailsWithATruncationMessage) {
 
 TEST(DeviceConfigDecoderSweep, EverySingleByteFlipDecodesOrThrows) {
   const Bytes blob = encodeDeviceConfig(fullDocument());
-  const QuietLog quiet;
+  const QuietScope quiet;
   std::size_t decoded = 0;
   for (std::size_t offset = 0; offset < blob.size(); ++offset) {
     for (const unsigned mask : {0x01U, 0x80U, 0xFFU}) {
