@@ -2,13 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <limits>
-#include <sstream>
 #include <string>
 
 #include "calibration/decoder.h"
 #include "tests/calibration/blob_builder.h"
 #include "tests/calibration/sample_blob.h"
 #include "tests/support/case_name.h"
+#include "tests/support/listing.h"
 
 namespace ravelin {
 namespace {
@@ -20,18 +20,7 @@ using testing::concat;
 using testing::endMarker;
 using testing::PrintTo;
 using testing::recordBytes;
-
-// What the listing shows after `label` on the first line that names it.
-std::string shownFor(const std::string& listing, const std::string& label) {
-  std::istringstream lines(listing);
-  for (std::string line; std::getline(lines, line);) {
-    const std::size_t at = line.find("  " + label);
-    const std::size_t after = at + 2 + label.size();
-    if (at == std::string::npos || (after < line.size() && line[after] != ' ')) continue;
-    return line.substr(std::min(line.find_first_not_of(' ', after), line.size()));
-  }
-  return "no line for " + label;
-}
+using testing::shownFor;
 
 const Bytes kMeta = block(BlockId::META, recordBytes(MetaDataPayload{1.5f, 1, 2, 4}));
 const Bytes kCameraRecords =
@@ -100,66 +89,77 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Each fault is marked where it lies with what was expected and what was
 // found; the walk then goes on at the next top-level block, here a META
-// block at 0x60 or later, unless the fault broke a top-level frame.
+// block after the damage, unless the fault broke a top-level frame.
 struct MarkedFault {
   const char* name;
-  Bytes body;
+  Bytes blob;
   std::string faultLine;  // from the offset on, columns squeezed to one space
   bool resumes;
 };
 
 class InspectMarks : public ::testing::TestWithParam<MarkedFault> {};
 
-std::string squeezed(std::string line) {
-  std::string out;
-  for (const char c : line) {
-    if (c != ' ' || (!out.empty() && out.back() != ' ')) out += c;
-  }
-  return out;
+TEST_P(InspectMarks, TheFaultAndGoesOnWhereItCan) {
+  const Annotation annotation = inspectCalibration(GetParam().blob);
+  EXPECT_TRUE(annotation.damaged());
+  const testing::FaultLine fault = testing::firstFaultLine(renderListing(annotation));
+  EXPECT_EQ(fault.line, GetParam().faultLine);
+  EXPECT_EQ(fault.after.find("META[") != std::string::npos, GetParam().resumes) << fault.after;
 }
 
-TEST_P(InspectMarks, TheFaultAndGoesOnWhereItCan) {
-  const std::string listing =
-      renderListing(inspectCalibration(calibrationBlob(concat({GetParam().body, kMeta}))));
-  const std::size_t fault = listing.find("FAULT");
-  ASSERT_NE(fault, std::string::npos) << listing;
-  const std::size_t lineStart = listing.rfind('\n', fault) + 1;
-  EXPECT_EQ(squeezed(listing.substr(lineStart, listing.find('\n', fault) - lineStart)),
-            GetParam().faultLine);
-  EXPECT_EQ(listing.find("META[", fault) != std::string::npos, GetParam().resumes) << listing;
+Bytes beforeMeta(const Bytes& damaged) {
+  return calibrationBlob(concat({damaged, kMeta}));
+}
+
+Bytes metaWithHeader(std::uint16_t majorVersion, std::uint32_t missingBodyBytes) {
+  Header header = testing::headerFor(kMeta);
+  header.majorVersion = majorVersion;
+  header.bodySize += missingBodyBytes;
+  return testing::blobWithHeader(header, kMeta);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, InspectMarks,
     ::testing::Values(
-        MarkedFault{"SubBlockLargerThanWhatRemains",
-                    block(BlockId::CAMERA_MAT,
-                          concat({kCameraRecords, blockWithSize(10, 200, Bytes(12, 0))})),
-                    "0000005c 20 FAULT sub TLV overruns parent block: expected 200 bytes of "
-                    "payload, found 12 bytes left in the parent block",
-                    true},
-        MarkedFault{"RecordCutShort", block(BlockId::INTRINSICS_KB, Bytes(31, 0)),
+        MarkedFault{
+            "SubBlockLargerThanWhatRemains",
+            beforeMeta(block(BlockId::CAMERA_MAT,
+                             concat({kCameraRecords, blockWithSize(10, 200, Bytes(12, 0))}))),
+            "0000005c 20 FAULT sub TLV overruns parent block: expected 200 bytes of "
+            "payload, found 12 bytes left in the parent block",
+            true},
+        MarkedFault{"RecordCutShort", beforeMeta(block(BlockId::INTRINSICS_KB, Bytes(31, 0))),
                     "00000018 31 FAULT blob truncated while reading 12KbIntrinsics: expected 32 "
                     "bytes (KbIntrinsics), found 31 bytes",
                     true},
-        MarkedFault{"RecordWithBytesAfterIt", block(BlockId::META, Bytes(9, 0)),
+        MarkedFault{"RecordWithBytesAfterIt", beforeMeta(block(BlockId::META, Bytes(9, 0))),
                     "00000020 1 FAULT Block type/size mismatch: expected the block to end after "
                     "its MetaDataPayload, found 1 byte more",
                     true},
         MarkedFault{"EndMarkerNotLastInACamera",
-                    block(BlockId::CAMERA_MAT, concat({kCameraRecords, endMarker(), Bytes(4, 0)})),
+                    beforeMeta(block(BlockId::CAMERA_MAT,
+                                     concat({kCameraRecords, endMarker(), Bytes(4, 0)}))),
                     "00000064 4 FAULT p == end: expected the end marker to close the camera "
                     "block, found 4 bytes after it",
                     true},
         MarkedFault{"CadPosesBeyondTheBlock",
-                    block(BlockId::CAD, recordBytes(CadBlockFixedPart{0, 0, 1, 0, {}})),
+                    beforeMeta(block(BlockId::CAD, recordBytes(CadBlockFixedPart{0, 0, 1, 0, {}}))),
                     "00000042 0 FAULT CAD block truncated: expected 36 bytes for 1 pose, found 0 "
                     "bytes",
                     true},
-        MarkedFault{"TopLevelFrameBeyondTheBlob", blockWithSize(9, 1000, Bytes(8, 0)),
+        MarkedFault{"TopLevelFrameBeyondTheBlob", beforeMeta(blockWithSize(9, 1000, Bytes(8, 0))),
                     "00000010 32 FAULT payload overruns buffer: expected 1000 bytes of payload, "
                     "found 24 bytes left in the blob",
-                    false}),
+                    false},
+        // Header faults end a decode at once; the walk still lists the body.
+        MarkedFault{"MajorVersionTwo", metaWithHeader(2, 0),
+                    "00000004 0 FAULT unsupported major version: expected major version 1, "
+                    "found 2",
+                    true},
+        MarkedFault{"BodyBeyondTheBlob", metaWithHeader(1, 1),
+                    "00000008 0 FAULT blob body truncated: expected 17 bytes of body, found 16 "
+                    "bytes",
+                    true}),
     testing::ByCaseName());
 
 // A float that is no number cannot be a JSON number: the JSON form writes
