@@ -17,5 +17,7 @@ bool decodeCalibration(const Bytes& blob, json& out, bool verifyCrc);
 // fault the decoder would stop at is marked, and the walk goes on after the
 // block that holds it when that block's frame was whole.
 Annotation inspectCalibration(std::span<const std::uint8_t> blob);
+// The annotation reads from the blob: a temporary one would be gone.
+Annotation inspectCalibration(Bytes&& blob) = delete;
 
 }  // namespace ravelin

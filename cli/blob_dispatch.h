@@ -28,5 +28,6 @@ bool decodeBlob(BlobKind kind, const Bytes& bytes, json& out);
 // no known kind shows its first bytes and a fault that says so. The
 // annotation reads from `bytes`, which must outlive it.
 Annotation inspectBlob(const Bytes& bytes);
+Annotation inspectBlob(Bytes&& bytes) = delete;
 
 }  // namespace ravelin

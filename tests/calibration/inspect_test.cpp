@@ -42,7 +42,8 @@ struct ShownValue {
 class InspectShows : public ::testing::TestWithParam<ShownValue> {};
 
 TEST_P(InspectShows, WhatTheValueMeans) {
-  const Annotation annotation = inspectCalibration(calibrationBlob(GetParam().body));
+  const Bytes blob = calibrationBlob(GetParam().body);
+  const Annotation annotation = inspectCalibration(blob);
   EXPECT_FALSE(annotation.damaged());
   EXPECT_EQ(shownFor(renderListing(annotation), GetParam().label), GetParam().shown);
 }
