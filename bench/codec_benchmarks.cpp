@@ -26,6 +26,7 @@
 #include "cli/file_io.h"
 #include "console/log.h"
 #include "device_config/device_config.h"
+#include "wire/annotation.h"
 #include "wire/container.h"
 
 namespace ravelin::bench {
@@ -37,7 +38,8 @@ constexpr const char* kSmallScaleDocument = "calibration/synthetic-1x";
 constexpr const char* kMiddleScaleDocument = "calibration/synthetic-10x";
 constexpr const char* kLargeScaleDocument = "calibration/synthetic-100x";
 constexpr double kLargeScale = 100.0;
-constexpr double kAllowedGrowth = 1.1;  // 100x the data may cost at most 110x the time
+constexpr double kAllowedGrowth = 1.1;      // 100x the data may cost at most 110x the time
+constexpr double kInspectOverDecode = 2.0;  // the listing may cost what a decode costs again
 
 struct BenchDocument {
   std::string name;
@@ -145,6 +147,15 @@ const std::vector<Operation>& operations() {
          json out;
          benchmark::DoNotOptimize(decodeDocument(d.kind, d.blob, out));
          benchmark::DoNotOptimize(out);
+       },
+       blobSize},
+      {"inspect",
+       "inspect",
+       true,
+       {"decode"},
+       [](const BenchDocument& d) {
+         const Annotation annotation = inspectBlob(d.blob);
+         benchmark::DoNotOptimize(renderListing(annotation));
        },
        blobSize},
       {"verify",
@@ -339,6 +350,11 @@ std::vector<Target> collectTargets(const TimingTable& table,
       if (const auto ratio = table.ratio(op, baseline, document.name)) {
         targets.push_back({std::string(op) + " " + document.name + " / " + baseline, *ratio, 1.0});
       }
+    }
+  }
+  for (const BenchDocument& document : documents) {
+    if (const auto ratio = table.ratio("inspect", "decode", document.name)) {
+      targets.push_back({"inspect " + document.name + " / decode", *ratio, kInspectOverDecode});
     }
   }
   for (const char* op : {"encode", "decode", "verify", "crc32"}) {

@@ -4,9 +4,13 @@
 #include <array>
 #include <span>
 #include <stdexcept>
+#include <string>
+#include <type_traits>
 #include <utility>
+#include <vector>
 
 #include "calibration/block_walk.h"
+#include "calibration/payload_listing.h"
 #include "calibration/record_json.h"
 #include "calibration/strings_optionals.h"
 #include "console/log.h"
@@ -14,8 +18,6 @@
 namespace ravelin {
 
 namespace {
-
-enum class ExtrinsicsForm { MATRIX, CAD };
 
 // Where a decoded sub-block goes in its camera or IMU object.
 enum class Placement { APPEND_TO_KEY, ASSIGN_KEY, MERGE };
@@ -71,55 +73,145 @@ void placeSubBlock(json& object, const SubBlockRule& rule, json decoded) {
   }
 }
 
-[[noreturn]] void throwSubBlockOverrun(const TLV& tlv) {
+[[noreturn]] void throwSubBlockOverrun(const TLV& tlv, const std::uint8_t* frame,
+                                       std::size_t left) {
   logError("Sub TLV overruns parent block. TLV ID %d size %u", tlv.id, tlv.size);
-  throw std::runtime_error("sub TLV overruns parent block");
+  throw BlobFault("sub TLV overruns parent block", frame, byteCount(tlv.size) + " of payload",
+                  byteCount(left) + " left in the parent block");
 }
 
-// Walks the sub-blocks from the cursor to the end of the parent's payload and
-// places each accepted one in `object`. An END marker must be the payload's
-// last 8 bytes.
-void decodeSubBlocks(ByteCursor& cursor, const SubBlockOwner& owner, json& object) {
-  const bool stoppedAtEnd =
-      walkBlocks(cursor, throwSubBlockOverrun, [&](BlockId id, ByteCursor payload) {
-        const SubBlockRule* rule = findRule(owner.rules, id);
-        if (rule == nullptr) {
-          logError("Unknown %s sub-TLV %d; skipping", owner.word, static_cast<int>(id));
-          return;
-        }
-        placeSubBlock(object, *rule, decodeBlockPayload(id, payload).value());
-      });
-  if (stoppedAtEnd && !cursor.atEnd()) {
-    logError("The %s block holds %zu bytes after its end marker", owner.word, cursor.remaining());
-    throw std::runtime_error("p == end");
+[[noreturn]] void throwEndMarkerNotLast(const SubBlockOwner& owner, const ByteCursor& rest) {
+  logError("The %s block holds %zu bytes after its end marker", owner.word, rest.remaining());
+  throw BlobFault("p == end", rest.position(),
+                  "the end marker to close the " + std::string(owner.word) + " block",
+                  byteCount(rest.remaining()) + " after it");
+}
+
+// The sub-block walk of a camera or IMU block: each sub-block goes to the
+// visitor with the rule that places it, or none for an id the owner does not take.
+template <typename Visitor>
+struct SubBlockWalk {
+  const SubBlockOwner& owner;
+  Visitor& visitor;
+
+  void block(const TLV& tlv, const std::uint8_t* frame, ByteCursor payload) {
+    visitor.subBlock(tlv, frame, findRule(owner.rules, static_cast<BlockId>(tlv.id)), payload);
   }
+  void endMarker(const std::uint8_t* frame) { visitor.endMarker(frame); }
+  [[noreturn]] void overrun(const TLV& tlv, const std::uint8_t* frame, std::size_t left) {
+    throwSubBlockOverrun(tlv, frame, left);
+  }
+};
+
+constexpr std::string_view kExtrinsicsKey = "extrinsics";
+
+template <WireRecord R, typename Visitor>
+void readReported(ByteCursor& cursor, std::string_view name, Visitor& visitor) {
+  const std::uint8_t* at = cursor.position();
+  visitor.record(at, name, readPod<R>(cursor));
 }
 
-json readExtrinsics(ByteCursor& cursor, ExtrinsicsForm form) {
-  if (form == ExtrinsicsForm::MATRIX) return recordToJson(readPod<ExtrinsicsMat>(cursor));
-  json pose = recordToJson(readPod<CadPose>(cursor));
-  pose["__units"] = "mm";
-  return pose;
+// A camera or IMU block: its own record, whose fields are the object's, the
+// extrinsics record, then sub-blocks up to the end of the payload. An END
+// marker must be the payload's last 8 bytes.
+template <WireRecord Own, WireRecord Extrinsics, typename Visitor>
+void readCompositeBlock(ByteCursor& cursor, const SubBlockOwner& owner, Visitor& visitor) {
+  readReported<Own>(cursor, {}, visitor);
+  readReported<Extrinsics>(cursor, kExtrinsicsKey, visitor);
+  SubBlockWalk<Visitor> walk{owner, visitor};
+  if (walkBlocks(cursor, walk) && !cursor.atEnd()) throwEndMarkerNotLast(owner, cursor);
 }
 
-json decodeCameraBlock(const std::uint8_t*& p, const std::uint8_t* end, ExtrinsicsForm form) {
+// Builds the camera or IMU object from what the composite reader reports.
+class CompositeToJson {
+ public:
+  CompositeToJson(const SubBlockOwner& owner, json start)
+      : owner_(owner), object_(std::move(start)) {}
+
+  template <WireRecord R>
+  void record(const std::uint8_t*, std::string_view key, const R& record, std::int32_t = -1) {
+    if (key.empty()) return appendFieldsTo(object_, record);
+    json& member = object_[std::string(key)];
+    member = recordToJson(record);
+    // CAD-form extrinsics are always in millimetres, whatever the CAD block says.
+    if constexpr (std::is_same_v<R, CadPose>) member["__units"] = "mm";
+  }
+  void subBlock(const TLV& tlv, const std::uint8_t*, const SubBlockRule* rule, ByteCursor payload) {
+    const auto id = static_cast<BlockId>(tlv.id);
+    if (rule == nullptr) {
+      logError("Unknown %s sub-TLV %d; skipping", owner_.word, static_cast<int>(id));
+      return;
+    }
+    placeSubBlock(object_, *rule, decodeBlockPayload(id, payload).value());
+  }
+  void endMarker(const std::uint8_t*) {}
+
+  json take() { return std::move(object_); }
+
+ private:
+  const SubBlockOwner& owner_;
+  json object_;
+};
+
+template <WireRecord Own, WireRecord Extrinsics>
+json decodeCompositeBlock(const std::uint8_t*& p, const std::uint8_t* end,
+                          const SubBlockOwner& owner, json start) {
   ByteCursor cursor(p, end);
-  const auto image = readPod<CameraBlockPayload>(cursor);
-  json camera = {{"width", image.width}, {"height", image.height}};
-  camera["extrinsics"] = readExtrinsics(cursor, form);
-  camera["intrinsics"] = json::array();
-  decodeSubBlocks(cursor, kCameraOwner, camera);
+  CompositeToJson object(owner, std::move(start));
+  readCompositeBlock<Own, Extrinsics>(cursor, owner, object);
   p = cursor.position();
-  return camera;
+  return object.take();
 }
 
-json decodeImuBlock(const std::uint8_t*& p, const std::uint8_t* end, ExtrinsicsForm form) {
-  ByteCursor cursor(p, end);
-  json imu = recordToJson(readPod<ImuBlockPayload>(cursor));
-  imu["extrinsics"] = readExtrinsics(cursor, form);
-  decodeSubBlocks(cursor, kImuOwner, imu);
-  p = cursor.position();
-  return imu;
+json cameraStart() {
+  return {{"intrinsics", json::array()}};
+}
+
+// Reads a CAD block up to the end of its poses and reports its parts.
+template <typename Visitor>
+CadBlockPayload readCadBlock(ByteCursor& cursor, Visitor& visitor) {
+  if (cursor.remaining() < CadBlockFixedPart::kWireSize) {
+    logError("CAD block too small");
+    throw BlobFault("CAD block too small", cursor.position(),
+                    "at least " + byteCount(CadBlockFixedPart::kWireSize),
+                    byteCount(cursor.remaining()));
+  }
+  const std::uint8_t* at = cursor.position();
+  const auto fixed = readRecord<CadBlockFixedPart>(cursor);
+  visitor.record(at, {}, fixed);
+
+  const std::size_t poses = std::size_t{fixed.cameraCount} + fixed.imuCount;
+  const std::size_t needed = poses * CadPose::kWireSize;
+  if (cursor.remaining() < needed) {
+    logError("CAD block truncated: need %zu, have %zu", needed, cursor.remaining());
+    throw BlobFault(
+        "CAD block truncated", cursor.position(),
+        byteCount(needed) + " for " + std::to_string(poses) + (poses == 1 ? " pose" : " poses"),
+        byteCount(cursor.remaining()));
+  }
+  CadBlockPayload cad;
+  cad.alignmentMethod = fixed.alignmentMethod;
+  cad.units = fixed.units;
+  cad.head = fixed.head;
+  const auto readPoses = [&](std::vector<CadPose>& poseList, std::size_t count,
+                             std::string_view key) {
+    poseList.resize(count);
+    for (std::size_t i = 0; i < count; ++i) {
+      const std::uint8_t* poseAt = cursor.position();
+      poseList[i] = readPod<CadPose>(cursor);
+      visitor.record(poseAt, key, poseList[i], static_cast<std::int32_t>(i));
+    }
+  };
+  readPoses(cad.cameras, fixed.cameraCount, kCadCameraPoses);
+  readPoses(cad.imus, fixed.imuCount, kCadImuPoses);
+  return cad;
+}
+
+void requireCadEnd(const ByteCursor& rest) {
+  if (rest.atEnd()) return;
+  logError("CAD block holds %zu bytes after its poses", rest.remaining());
+  throw BlobFault("CAD: unexpected trailing bytes", rest.position(),
+                  "the block to end after its poses", byteCount(rest.remaining()) + " more");
 }
 
 }  // namespace
@@ -127,69 +219,127 @@ json decodeImuBlock(const std::uint8_t*& p, const std::uint8_t* end, ExtrinsicsF
 json CadCodec::decode(const std::uint8_t*& p, const std::uint8_t* end) const {
   CadBlockPayload cad;
   const std::uint8_t* afterPoses = cad.load(p, end);
-  if (afterPoses != end) {
-    logError("CAD block holds %zu bytes after its poses",
-             static_cast<std::size_t>(end - afterPoses));
-    throw std::runtime_error("CAD: unexpected trailing bytes");
-  }
+  requireCadEnd(ByteCursor(afterPoses, end));
   p = afterPoses;
   return recordToJson(cad);
 }
 
+void CadCodec::inspect(ByteCursor payload, PayloadListing& listing) const {
+  readCadBlock(payload, listing);
+  requireCadEnd(payload);
+}
+
 json CamMatCodec::decode(const std::uint8_t*& p, const std::uint8_t* end) const {
-  return decodeCameraBlock(p, end, ExtrinsicsForm::MATRIX);
+  return decodeCompositeBlock<CameraBlockPayload, ExtrinsicsMat>(p, end, kCameraOwner,
+                                                                 cameraStart());
+}
+
+void CamMatCodec::inspect(ByteCursor payload, PayloadListing& listing) const {
+  readCompositeBlock<CameraBlockPayload, ExtrinsicsMat>(payload, kCameraOwner, listing);
 }
 
 json CamCadCodec::decode(const std::uint8_t*& p, const std::uint8_t* end) const {
-  return decodeCameraBlock(p, end, ExtrinsicsForm::CAD);
+  return decodeCompositeBlock<CameraBlockPayload, CadPose>(p, end, kCameraOwner, cameraStart());
+}
+
+void CamCadCodec::inspect(ByteCursor payload, PayloadListing& listing) const {
+  readCompositeBlock<CameraBlockPayload, CadPose>(payload, kCameraOwner, listing);
 }
 
 json IntrinsicsKbCodec::decode(const std::uint8_t*& p, const std::uint8_t* end) const {
   return decode_pod_to_json<KbIntrinsics>(p, end);
 }
 
+void IntrinsicsKbCodec::inspect(ByteCursor payload, PayloadListing& listing) const {
+  readSoleRecord<KbIntrinsics>(payload, listing);
+}
+
 json IntrinsicsKbSplineCodec::decode(const std::uint8_t*& p, const std::uint8_t* end) const {
   return decode_pod_to_json<KbSplineIntrinsics>(p, end);
 }
 
+void IntrinsicsKbSplineCodec::inspect(ByteCursor payload, PayloadListing& listing) const {
+  readSoleRecord<KbSplineIntrinsics>(payload, listing);
+}
+
 json ImuMatCodec::decode(const std::uint8_t*& p, const std::uint8_t* end) const {
-  return decodeImuBlock(p, end, ExtrinsicsForm::MATRIX);
+  return decodeCompositeBlock<ImuBlockPayload, ExtrinsicsMat>(p, end, kImuOwner, json::object());
+}
+
+void ImuMatCodec::inspect(ByteCursor payload, PayloadListing& listing) const {
+  readCompositeBlock<ImuBlockPayload, ExtrinsicsMat>(payload, kImuOwner, listing);
 }
 
 json ImuCadCodec::decode(const std::uint8_t*& p, const std::uint8_t* end) const {
-  return decodeImuBlock(p, end, ExtrinsicsForm::CAD);
+  return decodeCompositeBlock<ImuBlockPayload, CadPose>(p, end, kImuOwner, json::object());
+}
+
+void ImuCadCodec::inspect(ByteCursor payload, PayloadListing& listing) const {
+  readCompositeBlock<ImuBlockPayload, CadPose>(payload, kImuOwner, listing);
 }
 
 json MetaCodec::decode(const std::uint8_t*& p, const std::uint8_t* end) const {
   return decode_pod_to_json<MetaDataPayload>(p, end);
 }
 
+void MetaCodec::inspect(ByteCursor payload, PayloadListing& listing) const {
+  readSoleRecord<MetaDataPayload>(payload, listing);
+}
+
 json ExtrinsicsOffsetCodec::decode(const std::uint8_t*& p, const std::uint8_t* end) const {
   return decode_pod_to_json<ExtrinsicsOffsetPayload>(p, end);
+}
+
+void ExtrinsicsOffsetCodec::inspect(ByteCursor payload, PayloadListing& listing) const {
+  readSoleRecord<ExtrinsicsOffsetPayload>(payload, listing);
 }
 
 json CameraStringsCodec::decode(const std::uint8_t*& p, const std::uint8_t* end) const {
   return decodeStrings(p, end, kCameraStringIds);
 }
 
+void CameraStringsCodec::inspect(ByteCursor payload, PayloadListing& listing) const {
+  inspectStrings(payload, kCameraStringIds, listing);
+}
+
 json IMUStringsCodec::decode(const std::uint8_t*& p, const std::uint8_t* end) const {
   return decodeStrings(p, end, kImuStringIds);
+}
+
+void IMUStringsCodec::inspect(ByteCursor payload, PayloadListing& listing) const {
+  inspectStrings(payload, kImuStringIds, listing);
 }
 
 json MetaStringsCodec::decode(const std::uint8_t*& p, const std::uint8_t* end) const {
   return decodeStrings(p, end, kMetaStringIds);
 }
 
+void MetaStringsCodec::inspect(ByteCursor payload, PayloadListing& listing) const {
+  inspectStrings(payload, kMetaStringIds, listing);
+}
+
 json CameraThermalLinearCodec::decode(const std::uint8_t*& p, const std::uint8_t* end) const {
   return decode_pod_to_json<CameraThermalLinear>(p, end);
+}
+
+void CameraThermalLinearCodec::inspect(ByteCursor payload, PayloadListing& listing) const {
+  readSoleRecord<CameraThermalLinear>(payload, listing);
 }
 
 json CameraOptionalsCodec::decode(const std::uint8_t*& p, const std::uint8_t* end) const {
   return decodeOptionals(p, end, kCameraOptionalFields);
 }
 
+void CameraOptionalsCodec::inspect(ByteCursor payload, PayloadListing& listing) const {
+  inspectOptionals(payload, kCameraOptionalFields, listing);
+}
+
 json IMUOptionalsCodec::decode(const std::uint8_t*& p, const std::uint8_t* end) const {
   return decodeOptionals(p, end, kImuOptionalFields);
+}
+
+void IMUOptionalsCodec::inspect(ByteCursor payload, PayloadListing& listing) const {
+  inspectOptionals(payload, kImuOptionalFields, listing);
 }
 
 std::unique_ptr<BlockCodec> makeBlockCodec(BlockId id) {
@@ -235,6 +385,13 @@ std::optional<json> decodeBlockPayload(BlockId id, ByteCursor payload) {
   if (!codec) return std::nullopt;
   const std::uint8_t* p = payload.position();
   return codec->decode(p, payload.end());
+}
+
+const std::uint8_t* CadBlockPayload::load(const std::uint8_t* p, const std::uint8_t* end) {
+  ByteCursor cursor(p, end);
+  UnlistedReads unlisted;
+  *this = readCadBlock(cursor, unlisted);
+  return cursor.position();
 }
 
 void mergeInto(json& target, const json& source) {

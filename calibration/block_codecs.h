@@ -14,6 +14,7 @@ namespace ravelin {
    public:                                                                       \
     BlockId id() const override { return blockId; }                              \
     json decode(const std::uint8_t*& p, const std::uint8_t* end) const override; \
+    void inspect(ByteCursor payload, PayloadListing& listing) const override;    \
   };
 
 RAVELIN_DECLARE_BLOCK_CODEC(CadCodec, BlockId::CAD)

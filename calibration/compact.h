@@ -15,10 +15,37 @@
 
 #include "wire/cad_pose.h"
 #include "wire/container.h"
+#include "wire/fields.h"
 
 namespace ravelin {
 
 using json = nlohmann::json;
+
+// Enumeration names, indexed by the value stored in the blob. Constant
+// tables, so a run pays nothing for them before main.
+inline constexpr std::array<std::string_view, 4> kExtrinsicsMethodNames = {
+    "Unknown", "independent", "fromPrimaryCal", "fromSecondaryCal"};
+
+inline constexpr std::array<std::string_view, 3> kPixelConventionNames = {"Unknown", "integer",
+                                                                          "float"};
+
+inline constexpr std::array<std::string_view, 13> kAlignmentMethodNames = {
+    "Unknown",
+    "Cam0PositionAndOrientation",
+    "Cam1PositionAndOrientation",
+    "CamPositionsAndCamForwardVectors",
+    "CamPositionsAndCam0ForwardVector",
+    "CamPositionsAndIMUPosition",
+    "CamForwardAndIMUUpVectors",
+    "Cam0PositionAndIMUOrientation",
+    "Cam0AndCam1PositionsAndForwardVectors",
+    "FrontAndUpperCamPositions",
+    "CamPositions",
+    "ImuPositionAndOrientation",
+    "RobotEyeBallCamPositionsAndCamForwardVectors",
+};
+
+inline constexpr std::array<std::string_view, 2> kUnitNames = {"mm", "m"};
 
 enum class BlockId : std::uint16_t {
   CAD = 1,
@@ -52,6 +79,7 @@ struct TLV {
   static void forEachField(Self& t, Visit&& visit) {
     visit(t.id, t.reserved, t.size);
   }
+  static constexpr std::array kFields = {field("id"), field("reserved"), field("size")};
 };
 
 enum class CamModel : std::int8_t { UNKNOWN = -1, KB = 0, KB_SPLINE = 1 };
@@ -67,6 +95,7 @@ struct CameraBlockPayload {
   static void forEachField(Self& r, Visit&& visit) {
     visit(r.width, r.height);
   }
+  static constexpr std::array kFields = {field("width"), field("height")};
 };
 
 struct ExtrinsicsMat {
@@ -79,6 +108,7 @@ struct ExtrinsicsMat {
   static void forEachField(Self& r, Visit&& visit) {
     visit(r.values);
   }
+  static constexpr std::array kFields = {field("extrinsics")};
 };
 
 // IMU flag bits of ImuBlockPayload::flags; bits 4 to 7 are unused.
@@ -88,6 +118,14 @@ enum ImuFlag : std::uint8_t {
   kBiasMetric = 0x04,
   kBiasPrescaled = 0x08,
 };
+
+// Each flag bit is a boolean of the IMU's JSON.
+inline constexpr std::array<FlagBit, 4> kImuFlagBits = {{
+    {kAccelInDeviceFrame, "is_accel_in_device_frame"},
+    {kBiasAdditive, "is_bias_additive"},
+    {kBiasMetric, "is_bias_metric"},
+    {kBiasPrescaled, "is_bias_prescaled"},
+}};
 
 struct ImuBlockPayload {
   static constexpr std::size_t kWireSize = 105;
@@ -109,6 +147,15 @@ struct ImuBlockPayload {
           r.scaleFactorsCrossAxis_accel, r.scaleFactorsCrossAxis_gyro, r.meters_per_accel_unit,
           r.imuToCamTimeOffset, r.flags);
   }
+  static constexpr std::array kFields = {field("bias_accel"),
+                                         field("bias_gyro"),
+                                         field("scaleFactors_accel"),
+                                         field("scaleFactors_gyro"),
+                                         field("scaleFactorsCrossAxis_accel"),
+                                         field("scaleFactorsCrossAxis_gyro"),
+                                         field("meters_per_accel_unit"),
+                                         field("imuToCamTimeOffset"),
+                                         flagMembers("flags", kImuFlagBits)};
 };
 
 struct ExtrinsicsOffsetPayload {
@@ -125,6 +172,7 @@ struct ExtrinsicsOffsetPayload {
   static void forEachField(Self& r, Visit&& visit) {
     visit(r.values);
   }
+  static constexpr std::array kFields = {field("extrinsicsOffset")};
 };
 
 struct CameraThermalLinear {
@@ -138,6 +186,7 @@ struct CameraThermalLinear {
   static void forEachField(Self& r, Visit&& visit) {
     visit(r.slope, r.offset);
   }
+  static constexpr std::array kFields = {field("slope"), field("offset")};
 };
 
 struct MetaDataPayload {
@@ -154,6 +203,9 @@ struct MetaDataPayload {
     visit(r.dataset_duration_in_sec, r.extrinsicsMethod, r.pixel_coordinates_convention,
           r.rig_json_version);
   }
+  static constexpr std::array kFields = {
+      field("dataset_duration_in_sec"), enumerated("extrinsicsMethod", kExtrinsicsMethodNames),
+      enumerated("pixel_coordinates_convention", kPixelConventionNames), field("rig_json_version")};
 };
 
 struct KbIntrinsics {
@@ -166,6 +218,9 @@ struct KbIntrinsics {
   static void forEachField(Self& r, Visit&& visit) {
     visit(r.fx, r.fy, r.cx, r.cy, r.k1, r.k2, r.k3, r.k4);
   }
+  static constexpr std::array kFields = {field("fx"), field("fy"), field("cx"), field("cy"),
+                                         field("k1"), field("k2"), field("k3"), field("k4")};
+  static constexpr std::array kJsonConstants = {JsonConstant{"cameraModel", "kb"}};
 };
 
 struct KbSplineIntrinsics {
@@ -183,12 +238,39 @@ struct KbSplineIntrinsics {
   static void forEachField(Self& r, Visit&& visit) {
     visit(r.fx, r.fy, r.cx, r.cy, r.k1, r.k2, r.k3, r.nodeSpacing, r.sU, r.sV, r.gridSize);
   }
+  static constexpr std::array kFields = {
+      field("fx"), field("fy"),          field("cx"), field("cy"), field("k1"),      field("k2"),
+      field("k3"), field("nodeSpacing"), field("sU"), field("sV"), field("gridSize")};
+  static constexpr std::array kJsonConstants = {JsonConstant{"cameraModel", "kb_spline"}};
 };
 
-// The CAD block: a 42-byte fixed part (alignment method, units, the two pose
-// counts, the head pose) followed by the camera poses and the IMU poses.
+// The JSON keys of the CAD block's pose lists, which its pose counts count.
+inline constexpr std::string_view kCadCameraPoses = "cameras";
+inline constexpr std::string_view kCadImuPoses = "imus";
+
+// The first 42 bytes of a CAD block; the camera poses and then the IMU poses follow.
+struct CadBlockFixedPart {
+  static constexpr std::size_t kWireSize = 42;
+  static constexpr std::string_view kTypeName = "17CadBlockFixedPart";
+
+  std::uint8_t alignmentMethod = 0;  // index into kAlignmentMethodNames
+  std::uint8_t units = 0;            // index into kUnitNames
+  std::uint16_t cameraCount = 0;
+  std::uint16_t imuCount = 0;
+  CadPose head{};
+
+  template <typename Self, typename Visit>
+  static void forEachField(Self& r, Visit&& visit) {
+    visit(r.alignmentMethod, r.units, r.cameraCount, r.imuCount, r.head);
+  }
+  static constexpr std::array kFields = {
+      enumerated("__alignment_method", kAlignmentMethodNames), enumerated("__units", kUnitNames),
+      bookkeeping(kCadCameraPoses), bookkeeping(kCadImuPoses), field("__head")};
+};
+
+// The CAD block: its fixed part, then the camera poses and the IMU poses.
 struct CadBlockPayload {
-  static constexpr std::size_t kFixedSize = 42;
+  static constexpr std::size_t kFixedSize = CadBlockFixedPart::kWireSize;
 
   std::uint8_t alignmentMethod = 0;  // index into kAlignmentMethodNames
   std::uint8_t units = 0;            // index into kUnitNames
@@ -206,42 +288,24 @@ struct CadBlockPayload {
   void appendTo(Bytes& out) const;
 };
 
-// Enumeration names, indexed by the value stored in the blob. Constant
-// tables, so a run pays nothing for them before main.
-inline constexpr std::array<std::string_view, 4> kExtrinsicsMethodNames = {
-    "Unknown", "independent", "fromPrimaryCal", "fromSecondaryCal"};
+class PayloadListing;
 
-inline constexpr std::array<std::string_view, 3> kPixelConventionNames = {"Unknown", "integer",
-                                                                          "float"};
-
-inline constexpr std::array<std::string_view, 13> kAlignmentMethodNames = {
-    "Unknown",
-    "Cam0PositionAndOrientation",
-    "Cam1PositionAndOrientation",
-    "CamPositionsAndCamForwardVectors",
-    "CamPositionsAndCam0ForwardVector",
-    "CamPositionsAndIMUPosition",
-    "CamForwardAndIMUUpVectors",
-    "Cam0PositionAndIMUOrientation",
-    "Cam0AndCam1PositionsAndForwardVectors",
-    "FrontAndUpperCamPositions",
-    "CamPositions",
-    "ImuPositionAndOrientation",
-    "RobotEyeBallCamPositionsAndCamForwardVectors",
-};
-
-inline constexpr std::array<std::string_view, 2> kUnitNames = {"mm", "m"};
-
-// Decodes the payload of one block into JSON. Codecs are stateless and made
-// per block by makeBlockCodec.
+// Decodes the payload of one block into JSON, or lists it for the inspector
+// with the same reads and checks. Codecs are stateless and made per block by
+// makeBlockCodec.
 class BlockCodec {
  public:
   virtual BlockId id() const = 0;
   // p stands at the start of the payload and is advanced over what was read;
   // end is the end of the payload.
   virtual json decode(const std::uint8_t*& p, const std::uint8_t* end) const = 0;
+  // Lists the payload element by element; throws where decode would.
+  virtual void inspect(ByteCursor payload, PayloadListing& listing) const = 0;
   virtual ~BlockCodec() = default;
 };
+
+// The enumerator's name ("CAMERA_MAT"), or "UNASSIGNED" for an id without one.
+std::string_view blockName(BlockId id);
 
 // The codec for a block id, or none for ids without one (0, 6, 17 and up, END).
 std::unique_ptr<BlockCodec> makeBlockCodec(BlockId id);

@@ -1,10 +1,13 @@
 #include "calibration/decoder.h"
 
+#include <optional>
 #include <stdexcept>
+#include <string>
 #include <utility>
 
 #include "calibration/block_codecs.h"
 #include "calibration/block_walk.h"
+#include "calibration/payload_listing.h"
 #include "console/log.h"
 
 namespace ravelin {
@@ -13,32 +16,42 @@ namespace {
 
 constexpr std::uint16_t kSupportedMajorVersion = 1;
 
+// The header's fields as they lie in the blob, for the faults to point at.
+constexpr std::size_t kMagicOffset = 0;
+constexpr std::size_t kMajorVersionOffset = 4;
+constexpr std::size_t kBodySizeOffset = 8;
+
 void logHeader(const Header& header) {
   logInfo("MAGIC: 0X%X", header.magic);
   logInfo("MAJOR VERSION: %hu, MINOR VERSION: %hu", header.majorVersion, header.minorVersion);
   logInfo("Body Size: %d", printableCount(header.bodySize));
 }
 
-void checkHeader(const Header& header, std::size_t bytesAfterHeader) {
+// `blob` starts with `header`; `bytesAfterHeader` follow it.
+void checkHeader(const Header& header, const std::uint8_t* blob, std::size_t bytesAfterHeader) {
   if (header.magic != kCalibrationMagic) {
     logError(
         "MAGIC mismatch. found magic 0x%08X, expected 0x%08X are you sure you are trying to "
         "decode a compact calibration?",
         header.magic, kCalibrationMagic);
-    throw std::runtime_error("bad magic");
+    throw BlobFault("bad magic", blob + kMagicOffset, hexWord(kCalibrationMagic),
+                    hexWord(header.magic));
   }
   if (header.majorVersion != kSupportedMajorVersion) {
     logError(
         "Major version mismatch: Found %hu, expected %hu. Cannot decode this binary "
         "calibration version!",
         header.majorVersion, kSupportedMajorVersion);
-    throw std::runtime_error("unsupported major version");
+    throw BlobFault("unsupported major version", blob + kMajorVersionOffset,
+                    "major version " + std::to_string(kSupportedMajorVersion),
+                    std::to_string(header.majorVersion));
   }
   // The CRC covers body-size bytes; a body that is not all there cannot be checked.
   if (header.bodySize > bytesAfterHeader) {
     logError("Blob body truncated: the header announces %u bytes, only %zu follow it",
              header.bodySize, bytesAfterHeader);
-    throw std::runtime_error("blob body truncated");
+    throw BlobFault("blob body truncated", blob + kBodySizeOffset,
+                    byteCount(header.bodySize) + " of body", byteCount(bytesAfterHeader));
   }
 }
 
@@ -53,10 +66,9 @@ bool crcMatches(const Header& header, const ByteCursor& body) {
   return true;
 }
 
-[[noreturn]] void throwPayloadOverrun(const TLV& tlv) {
-  printPlain("tlv size: %u\n", tlv.size);
-  logError("Payload overruns buffer. TLV ID %d TLV Size %d", tlv.id, printableCount(tlv.size));
-  throw std::runtime_error("payload overruns buffer");
+BlobFault payloadOverrun(const TLV& tlv, const std::uint8_t* frame, std::size_t left) {
+  return BlobFault("payload overruns buffer", frame, byteCount(tlv.size) + " of payload",
+                   byteCount(left) + " left in the blob");
 }
 
 // Puts a decoded top-level block where it belongs. Blocks that belong inside
@@ -86,23 +98,90 @@ void placeBlock(json& calibration, BlockId id, json decoded) {
   }
 }
 
+struct TopLevelDecoder {
+  json& calibration;
+
+  void block(const TLV& tlv, const std::uint8_t*, ByteCursor payload) {
+    const auto id = static_cast<BlockId>(tlv.id);
+    if (std::optional<json> decoded = decodeBlockPayload(id, payload)) {
+      placeBlock(calibration, id, std::move(*decoded));
+    }
+  }
+  void endMarker(const std::uint8_t*) {}
+  [[noreturn]] void overrun(const TLV& tlv, const std::uint8_t* frame, std::size_t left) {
+    printPlain("tlv size: %u\n", tlv.size);
+    logError("Payload overruns buffer. TLV ID %d TLV Size %d", tlv.id, printableCount(tlv.size));
+    throw payloadOverrun(tlv, frame, left);
+  }
+};
+
+// Lists every top-level block; a frame that does not fit ends the walk, as
+// nothing after it can be found.
+struct TopLevelListing {
+  PayloadListing& listing;
+
+  void block(const TLV& tlv, const std::uint8_t* frame, ByteCursor payload) {
+    listing.listBlock(tlv, frame, payload);
+  }
+  void endMarker(const std::uint8_t* frame) { listing.endMarker(frame); }
+  [[noreturn]] void overrun(const TLV& tlv, const std::uint8_t* frame, std::size_t left) {
+    throw payloadOverrun(tlv, frame, left);
+  }
+};
+
 }  // namespace
 
 bool decodeCalibration(const Bytes& blob, json& out, bool verifyCrc) {
   ByteCursor cursor(blob);
   const Header header = readPod<Header>(cursor);
   logHeader(header);
-  checkHeader(header, cursor.remaining());
+  checkHeader(header, blob.data(), cursor.remaining());
   const bool crcOk = !verifyCrc || crcMatches(header, cursor);
 
   json calibration = {{"cameras", json::array()}, {"imus", json::array()}};
-  walkBlocks(cursor, throwPayloadOverrun, [&calibration](BlockId id, ByteCursor payload) {
-    if (std::optional<json> decoded = decodeBlockPayload(id, payload)) {
-      placeBlock(calibration, id, std::move(*decoded));
-    }
-  });
+  TopLevelDecoder decoder{calibration};
+  walkBlocks(cursor, decoder);
   out = std::move(calibration);
   return crcOk;
+}
+
+Annotation inspectCalibration(std::span<const std::uint8_t> blob) {
+  // The readers log what they find wrong; the listing says it where it lies.
+  const QuietScope quiet;
+  Annotation annotation(blob);
+  ByteCursor cursor(blob);
+  Header header;
+  try {
+    header = readPod<Header>(cursor);
+  } catch (const std::runtime_error& error) {
+    annotation.addFault(error, 0, blob.size());
+    return annotation;
+  }
+  std::optional<std::uint32_t> computedCrc;
+  if (header.bodySize <= cursor.remaining()) {
+    computedCrc = crc32(cursor.position(), header.bodySize);
+  }
+  listHeader(annotation, header, "calibration", computedCrc);
+  try {
+    checkHeader(header, blob.data(), cursor.remaining());
+  } catch (const std::runtime_error& error) {
+    annotation.addFault(error, 0, 0);
+  }
+
+  PayloadListing listing(annotation);
+  TopLevelListing topLevel{listing};
+  try {
+    if (walkBlocks(cursor, topLevel)) {
+      listUnread(annotation, annotation.offsetOf(cursor.position()),
+                 "after the end marker: the decoder does not read them");
+    } else {
+      annotation.add(blob.size(), 0, blockName(BlockId::END)).note =
+          "missing: the walk ends with the blob";
+    }
+  } catch (const std::runtime_error& error) {
+    annotation.addFault(error, annotation.offsetOf(cursor.position()), blob.size());
+  }
+  return annotation;
 }
 
 }  // namespace ravelin

@@ -55,13 +55,6 @@ void readLensCoefficients(const json& intrinsics, std::string_view section, Intr
   out.k3 = requiredFloat(intrinsics, "k3", section);
 }
 
-constexpr std::pair<const char*, std::uint8_t> kImuFlagKeys[] = {
-    {"is_accel_in_device_frame", kAccelInDeviceFrame},
-    {"is_bias_additive", kBiasAdditive},
-    {"is_bias_metric", kBiasMetric},
-    {"is_bias_prescaled", kBiasPrescaled},
-};
-
 }  // namespace
 
 CadPose cadPoseFromJson(const json& pose, std::string_view section) {
@@ -143,8 +136,10 @@ ImuBlockPayload imuBlockFromJson(const json& imu, std::string_view section) {
       toFloat32(imu.at("meters_per_accel_unit"), {section, "meters_per_accel_unit"});
   payload.imuToCamTimeOffset =
       toFloat32(imu.at("imuToCamTimeOffset"), {section, "imuToCamTimeOffset"});
-  for (const auto& [key, bit] : kImuFlagKeys) {
-    if (imu.value(key, false)) payload.flags = static_cast<std::uint8_t>(payload.flags | bit);
+  for (const FlagBit& bit : kImuFlagBits) {
+    if (imu.value(std::string(bit.name), false)) {
+      payload.flags = static_cast<std::uint8_t>(payload.flags | bit.mask);
+    }
   }
   return payload;
 }

@@ -1,48 +1,46 @@
 #pragma once
 
-// The JSON form of the fixed-layout payload records, and the decoder of the
-// blocks that carry exactly one such record.
+// The JSON form of the calibration records (their generic form, read off
+// their field descriptions, and the CAD block's), and the reader of the
+// blocks that carry exactly one record.
 
 #include <cstdint>
-#include <span>
-#include <stdexcept>
-#include <string>
 #include <string_view>
-#include <vector>
 
 #include "calibration/compact.h"
+#include "wire/record_json.h"
 
 namespace ravelin {
 
-// Floats widen exactly to double, so a stored 0.1f reads back as 0.10000000149011612.
-json floatArrayToJson(std::span<const float> values);
-
-// The name at `index`, or "Unknown" when the table has no such entry.
-std::string_view enumerationName(std::span<const std::string_view> names, int index);
-
-json recordToJson(const CadPose& pose);
-json recordToJson(const ExtrinsicsMat& matrix);
-json recordToJson(const ImuBlockPayload& imu);
-json recordToJson(const ExtrinsicsOffsetPayload& offset);
-json recordToJson(const CameraThermalLinear& thermal);
-json recordToJson(const MetaDataPayload& meta);
-json recordToJson(const KbIntrinsics& intrinsics);
-json recordToJson(const KbSplineIntrinsics& intrinsics);
 json recordToJson(const CadBlockPayload& cad);
 
-[[noreturn]] void throwBlockSizeMismatch(std::string_view typeName, std::size_t recordSize,
-                                         std::size_t blockSize);
+// A visitor for the readers that wants none of what they report: a decoder
+// that builds its JSON from what they return.
+struct UnlistedReads {
+  template <WireRecord R>
+  void record(const std::uint8_t*, std::string_view, const R&, std::int32_t = -1) {}
+};
 
-// Decodes a block whose payload is exactly one R: a shorter payload is a
-// truncation, a longer one a "Block type/size mismatch".
+[[noreturn]] void throwBlockSizeMismatch(std::string_view typeName, std::size_t recordSize,
+                                         const ByteCursor& rest);
+
+// Reads a payload that is exactly one R and reports it to `visitor`: a
+// shorter payload is a truncation, a longer one a "Block type/size mismatch".
+template <WireRecord R, typename Visitor>
+R readSoleRecord(ByteCursor& payload, Visitor& visitor) {
+  const std::uint8_t* at = payload.position();
+  const R record = readPod<R>(payload);
+  visitor.record(at, {}, record);
+  if (!payload.atEnd()) throwBlockSizeMismatch(R::kTypeName, R::kWireSize, payload);
+  return record;
+}
+
 template <WireRecord R>
 json decode_pod_to_json(const std::uint8_t*& p, const std::uint8_t* end) {
-  const std::uint8_t* cursor = p;
-  const R record = readPod<R>(cursor, end);
-  if (cursor != end) {
-    throwBlockSizeMismatch(R::kTypeName, R::kWireSize, static_cast<std::size_t>(end - p));
-  }
-  p = cursor;
+  ByteCursor payload(p, end);
+  UnlistedReads unlisted;
+  const R record = readSoleRecord<R>(payload, unlisted);
+  p = payload.position();
   return recordToJson(record);
 }
 

@@ -44,6 +44,13 @@ json decodeStrings(const std::uint8_t*& p, const std::uint8_t* end, std::span<co
 json decodeOptionals(const std::uint8_t*& p, const std::uint8_t* end,
                      std::span<const OptionalField> fields);
 
+class PayloadListing;
+
+// The same reads and checks, listing the payload instead.
+void inspectStrings(ByteCursor payload, std::span<const StringId> ids, PayloadListing& listing);
+void inspectOptionals(ByteCursor payload, std::span<const OptionalField> fields,
+                      PayloadListing& listing);
+
 // Longest text a strings entry can carry; longer texts are cut.
 constexpr std::size_t kMaxStringEntryLength = 0xFFFF;
 

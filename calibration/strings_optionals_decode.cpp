@@ -1,7 +1,9 @@
 #include <algorithm>
 #include <stdexcept>
+#include <string>
 #include <utility>
 
+#include "calibration/payload_listing.h"
 #include "calibration/strings_optionals.h"
 
 namespace ravelin {
@@ -49,42 +51,102 @@ void storeOptional(json& object, const OptionalField& field, json value) {
   }
 }
 
+// Reads a strings payload entry by entry and reports each to `visitor`:
+//   visitor.stringEntry(at, id, entry, text)   entry is none for an id without a key
+template <typename Visitor>
+void readStrings(ByteCursor& cursor, std::span<const StringId> ids, Visitor& visitor) {
+  while (cursor.remaining() >= kStringEntryHeaderSize) {
+    const std::uint8_t* at = cursor.position();
+    const auto id = cursor.read<std::uint8_t>();
+    const auto length = cursor.read<std::uint16_t>();
+    if (length > cursor.remaining()) {
+      throw BlobFault("STRINGS overrun", at, byteCount(length) + " of text",
+                      byteCount(cursor.remaining()));
+    }
+    visitor.stringEntry(at, id, findStringId(ids, id), cursor.readString(length));
+  }
+  if (!cursor.atEnd()) {
+    throw BlobFault("STRINGS trailing bytes", cursor.position(),
+                    "an entry of at least " + byteCount(kStringEntryHeaderSize),
+                    byteCount(cursor.remaining()));
+  }
+}
+
+// Reads an optionals payload and reports it to `visitor`:
+//   visitor.optionalMask(at, mask, fields)   the presence mask
+//   visitor.optionalValue(at, field, value)  each value its mask announces
+template <typename Visitor>
+void readOptionals(ByteCursor& cursor, std::span<const OptionalField> fields, Visitor& visitor) {
+  if (cursor.remaining() < sizeof(std::uint64_t)) {
+    throw BlobFault("OPTIONALS too small", cursor.position(), "an 8-byte presence mask",
+                    byteCount(cursor.remaining()));
+  }
+  const std::uint8_t* maskAt = cursor.position();
+  const auto mask = cursor.read<std::uint64_t>();
+  visitor.optionalMask(maskAt, mask, fields);
+  for (const OptionalField& field : fields) {
+    if ((mask & field.bit) == 0) continue;
+    // A mask that announces more than the payload holds is the same fault as
+    // a payload that holds more than its mask announces.
+    const std::size_t width = optionalWidth(field.kind);
+    if (cursor.remaining() < width) {
+      throw BlobFault("OPTIONALS trailing bytes", cursor.position(),
+                      byteCount(width) + " for the value of " + std::string(field.key),
+                      byteCount(cursor.remaining()));
+    }
+    const std::uint8_t* at = cursor.position();
+    visitor.optionalValue(at, field, readOptionalValue(cursor, field.kind));
+  }
+  if (!cursor.atEnd()) {
+    throw BlobFault("OPTIONALS trailing bytes", cursor.position(),
+                    "the payload to end after the values its mask announces",
+                    byteCount(cursor.remaining()) + " more");
+  }
+}
+
+struct StringsToJson {
+  json object = json::object();
+
+  void stringEntry(const std::uint8_t*, std::uint8_t, const StringId* entry, std::string&& text) {
+    if (entry != nullptr) object[std::string(entry->key)] = std::move(text);
+  }
+};
+
+struct OptionalsToJson {
+  json object = json::object();
+
+  void optionalMask(const std::uint8_t*, std::uint64_t, std::span<const OptionalField>) {}
+  void optionalValue(const std::uint8_t*, const OptionalField& field, json&& value) {
+    storeOptional(object, field, std::move(value));
+  }
+};
+
 }  // namespace
 
 json decodeStrings(const std::uint8_t*& p, const std::uint8_t* end, std::span<const StringId> ids) {
   ByteCursor cursor(p, end);
-  json object = json::object();
-  while (cursor.remaining() >= kStringEntryHeaderSize) {
-    const auto id = cursor.read<std::uint8_t>();
-    const auto length = cursor.read<std::uint16_t>();
-    if (length > cursor.remaining()) throw std::runtime_error("STRINGS overrun");
-    std::string text = cursor.readString(length);
-    if (const StringId* entry = findStringId(ids, id))
-      object[std::string(entry->key)] = std::move(text);
-  }
-  if (!cursor.atEnd()) throw std::runtime_error("STRINGS trailing bytes");
+  StringsToJson strings;
+  readStrings(cursor, ids, strings);
   p = cursor.position();
-  return object;
+  return std::move(strings.object);
 }
 
 json decodeOptionals(const std::uint8_t*& p, const std::uint8_t* end,
                      std::span<const OptionalField> fields) {
   ByteCursor cursor(p, end);
-  if (cursor.remaining() < sizeof(std::uint64_t)) throw std::runtime_error("OPTIONALS too small");
-  const auto mask = cursor.read<std::uint64_t>();
-  json object = json::object();
-  for (const OptionalField& field : fields) {
-    if ((mask & field.bit) == 0) continue;
-    // A mask that announces more than the payload holds is the same fault as
-    // a payload that holds more than its mask announces.
-    if (cursor.remaining() < optionalWidth(field.kind)) {
-      throw std::runtime_error("OPTIONALS trailing bytes");
-    }
-    storeOptional(object, field, readOptionalValue(cursor, field.kind));
-  }
-  if (!cursor.atEnd()) throw std::runtime_error("OPTIONALS trailing bytes");
+  OptionalsToJson optionals;
+  readOptionals(cursor, fields, optionals);
   p = cursor.position();
-  return object;
+  return std::move(optionals.object);
+}
+
+void inspectStrings(ByteCursor payload, std::span<const StringId> ids, PayloadListing& listing) {
+  readStrings(payload, ids, listing);
+}
+
+void inspectOptionals(ByteCursor payload, std::span<const OptionalField> fields,
+                      PayloadListing& listing) {
+  readOptionals(payload, fields, listing);
 }
 
 }  // namespace ravelin

@@ -1,6 +1,8 @@
 #include "cli/blob_dispatch.h"
 
+#include <algorithm>
 #include <stdexcept>
+#include <string>
 
 #include "calibration/decoder.h"
 #include "device_config/device_config.h"
@@ -34,6 +36,38 @@ bool decodeBlob(BlobKind kind, const Bytes& bytes, json& out) {
                                 /*verifyCrc=*/true);
   }
   throw std::runtime_error("Unknown binary blob format");
+}
+
+namespace {
+
+// A magic as the four characters it is on the wire.
+std::string quotedMagic(std::uint32_t magic) {
+  Bytes text;
+  appendLE(text, magic);
+  return '"' + std::string(text.begin(), text.end()) + '"';
+}
+
+}  // namespace
+
+Annotation inspectBlob(const Bytes& bytes) {
+  const std::optional<BlobKind> kind = detectBlobKind(bytes);
+  if (kind == BlobKind::CALIBRATION) return inspectCalibration(bytes);
+  if (kind == BlobKind::DEVICE_CONFIG) {
+    return inspectDeviceConfig(bytes.data(), bytes.data() + bytes.size());
+  }
+  Annotation annotation(bytes);
+  constexpr std::size_t kShownBytes = 16;
+  annotation.addBytes(0, std::min(bytes.size(), kShownBytes));
+  const std::size_t magicSize = std::min(bytes.size(), sizeof(std::uint32_t));
+  const std::string_view magic(reinterpret_cast<const char*>(bytes.data()), magicSize);
+  annotation.addFault(
+      BlobFault("unknown blob kind", bytes.data(),
+                quotedMagic(kCalibrationMagic) + " (" + blobKindWord(BlobKind::CALIBRATION) +
+                    ") or " + quotedMagic(kDeviceConfigMagic) + " (" +
+                    blobKindWord(BlobKind::DEVICE_CONFIG) + ")",
+                '"' + escapedText(magic) + '"'),
+      0, 0);
+  return annotation;
 }
 
 }  // namespace ravelin

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 
+#include "wire/annotation.h"
 #include "wire/byte_io.h"
 
 namespace ravelin {
@@ -22,5 +23,11 @@ const char* blobKindWord(BlobKind kind);
 
 // Decodes with the CRC check on; returns whether the stored CRC matched.
 bool decodeBlob(BlobKind kind, const Bytes& bytes, json& out);
+
+// Lists a blob of either kind with its decoder's reads and checks; a blob of
+// no known kind shows its first bytes and a fault that says so. The
+// annotation reads from `bytes`, which must outlive it.
+Annotation inspectBlob(const Bytes& bytes);
+Annotation inspectBlob(Bytes&& bytes) = delete;
 
 }  // namespace ravelin

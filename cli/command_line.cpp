@@ -174,7 +174,18 @@ int runCheckRow(const ParsedArguments& arguments) {
   return runCheck(in, bin);
 }
 
-constexpr std::array<CommandRow, 6> kCommands = {{
+// inspect is left out of the usage text, which lists the original commands.
+int runInspectRow(const ParsedArguments& arguments) {
+  const fs::path bin = optionPath(arguments, "--bin");
+  const std::optional<fs::path> out = optionalPath(arguments, "--json");
+  const bool accepted = out ? checkInputAndOutput(bin, "Input binary", *out, "Output JSON",
+                                                  arguments.force)
+                             : checkInputExists(bin, "Input binary");
+  if (!accepted) return kExitPathRefused;
+  return runInspect(bin, out);
+}
+
+constexpr std::array<CommandRow, 7> kCommands = {{
     {"decode",
      {"--bin", "--json"},
      "decode requires --bin <cal.bin> and --json <cal.json>",
@@ -190,6 +201,7 @@ constexpr std::array<CommandRow, 6> kCommands = {{
      runCompareEncodingsRow},
     {"test-crc", {"--json", nullptr}, "test-crc requires --json <file>", runTestCrcRow},
     {"check", {nullptr, nullptr}, nullptr, runCheckRow},
+    {"inspect", {"--bin", nullptr}, "inspect requires --bin <file>", runInspectRow},
 }};
 
 bool hasRequiredOptions(const CommandRow& row, const ParsedArguments& arguments) {

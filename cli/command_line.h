@@ -15,6 +15,7 @@ enum ExitCode : int {
   kExitUsage = 2,
   kExitPathRefused = 3,
   kExitVerifyMismatch = 5,
+  kExitBlobDamaged = kExitVerifyMismatch,  // inspect: the blob differs from a whole one
   kExitVerifyWarnings = 6,
   kExitException = 10,
 };

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <string_view>
 
 #include "wire/byte_io.h"
 
@@ -30,5 +31,10 @@ void runTestCrc(const fs::path& jsonPath);
 // Judges the document, the blob or both (the JSON first) for physical
 // plausibility; returns 0 (nothing found), 5 (an error) or 6 (warnings only).
 int runCheck(const std::optional<fs::path>& jsonPath, const std::optional<fs::path>& blobPath);
+
+// Lists the blob on standard output and, when asked, writes the listing as
+// JSON ("-": to standard output instead of the listing). Returns 0 for an
+// intact blob and 5 for a damaged one or one of no known kind.
+int runInspect(const fs::path& blobPath, const std::optional<fs::path>& jsonPath);
 
 }  // namespace ravelin

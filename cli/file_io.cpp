@@ -339,7 +339,7 @@ Bytes readFile(const fs::path& path) {
   return bytes;
 }
 
-void writeFile(const Bytes& bytes, const fs::path& path) {
+void writeFile(std::span<const std::uint8_t> bytes, const fs::path& path) {
   writeOutputFile(bytes.data(), bytes.size(), path);
   logSuccess("Successfully wrote data to location %s", path.c_str());
 }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <nlohmann/json.hpp>
+#include <span>
 #include <string_view>
 
 #include "wire/byte_io.h"
@@ -49,7 +50,7 @@ Bytes readFile(const fs::path& path);
 // The system's words for errno value `error` as an error line of their own,
 // after the line that says what failed; nothing for 0.
 void logSystemReason(int error);
-void writeFile(const Bytes& bytes, const fs::path& path);
+void writeFile(std::span<const std::uint8_t> bytes, const fs::path& path);
 
 // Deeper JSON is refused while it is parsed: the library's writer and diff
 // recurse once per level, so hostile nesting would otherwise overflow the stack.

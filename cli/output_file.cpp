@@ -398,12 +398,16 @@ void writeInPlace(const std::uint8_t* data, std::size_t size, const fs::path& pa
 // Through stdio, as the log lines are, and flushed so that a failure is seen.
 void writeStandardOutput(const std::uint8_t* data, std::size_t size) {
   if (std::fwrite(data, 1, size, stdout) != size || std::fflush(stdout) != 0) {
-    logError("Failed to write data to standard output");
-    throw std::runtime_error("Failed to write data to standard output");
+    failToWriteStandardOutput();
   }
 }
 
 }  // namespace
+
+void failToWriteStandardOutput() {
+  logError("Failed to write data to standard output");
+  throw std::runtime_error("Failed to write data to standard output");
+}
 
 void writeOutputFile(const std::uint8_t* data, std::size_t size, const fs::path& path) {
   if (namesStandardStream(path)) {

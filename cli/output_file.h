@@ -25,4 +25,7 @@ namespace ravelin {
 // "Failed to write data to standard output", logged alone.
 void writeOutputFile(const std::uint8_t* data, std::size_t size, const std::filesystem::path& path);
 
+// Logs "Failed to write data to standard output" and throws it.
+[[noreturn]] void failToWriteStandardOutput();
+
 }  // namespace ravelin

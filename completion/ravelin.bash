@@ -21,6 +21,7 @@ _ravelin_unused_options() {
         encode | encode-verify) options="--json --bin --verify --force --quiet" ;;
         verify | check) options="--json --bin --quiet" ;;
         compare-encodings | test-crc) options="--json --quiet" ;;
+        inspect) options="--bin --json --force --quiet" ;;
         *) return ;;
     esac
     for ((i = 2; i < COMP_CWORD; i++)); do
@@ -42,7 +43,7 @@ _ravelin() {
         if [[ $current == -* ]]; then
             mapfile -t COMPREPLY < <(compgen -W "--help -h --version -V" -- "$current")
         else
-            mapfile -t COMPREPLY < <(compgen -W "decode encode verify compare-encodings test-crc check" -- "$current")
+            mapfile -t COMPREPLY < <(compgen -W "decode encode verify compare-encodings test-crc check inspect" -- "$current")
         fi
         return
     fi

@@ -27,10 +27,12 @@ function __ravelin_offers --argument-names option
             set offered --bin --json --force --quiet
         case encode encode-verify
             set offered --json --bin --verify --force --quiet
-        case verify
+        case verify check
             set offered --json --bin --quiet
         case compare-encodings test-crc
             set offered --json --quiet
+        case inspect
+            set offered --bin --json --force --quiet
         case '*'
             return 1
     end
@@ -52,6 +54,8 @@ complete -c ravelin -n __ravelin_at_command_word -a encode -d 'encode a JSON doc
 complete -c ravelin -n __ravelin_at_command_word -a verify -d 'check that a blob carries a JSON document'
 complete -c ravelin -n __ravelin_at_command_word -a compare-encodings -d 'compare sizes with binary JSON encodings'
 complete -c ravelin -n __ravelin_at_command_word -a test-crc -d 'show the CRC-32 check on a damaged blob'
+complete -c ravelin -n __ravelin_at_command_word -a check -d 'judge a calibration or device config for plausibility'
+complete -c ravelin -n __ravelin_at_command_word -a inspect -d 'list a blob field by field, faults included'
 complete -c ravelin -n __ravelin_at_command_word -l help -s h -d 'show the usage text'
 complete -c ravelin -n __ravelin_at_command_word -l version -s V -d 'print the version'
 

@@ -44,6 +44,19 @@ void logWarning(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void logSuccess(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void logInfo(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
+
+// Silences the log while it lives, and restores what was set before.
+class QuietScope {
+ public:
+  QuietScope() : previous_(quietMode) { quietMode = true; }
+  ~QuietScope() { quietMode = previous_; }
+  QuietScope(const QuietScope&) = delete;
+  QuietScope& operator=(const QuietScope&) = delete;
+
+ private:
+  bool previous_;
+};
+
 // An uncoloured, untagged text on standard output (standard error while all
 // log lines are routed there). Not a log level, so --quiet does not silence it.
 void printPlain(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -2,236 +2,320 @@
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "console/log.h"
 #include "device_config/device_config.h"
 #include "device_config/format.h"
 #include "wire/container.h"
+#include "wire/record_json.h"
 
 namespace ravelin {
 
 namespace {
 
-[[noreturn]] void fail(const char* message) {
-  throw std::runtime_error(message);
+constexpr const char* kTruncatedPod = "device config blob truncated (pod)";
+constexpr const char* kTruncatedString = "device config blob truncated (string)";
+constexpr const char* kTruncatedFloats = "device config blob truncated (floats)";
+
+// The header's fields as they lie in the blob, for the faults to point at.
+constexpr std::size_t kMagicOffset = 0;
+constexpr std::size_t kVersionOffset = 4;
+constexpr std::size_t kBodySizeOffset = 8;
+
+// The scalars of the body that are no part of a record. The JSON keys are
+// their names; the rest are the format's own bookkeeping.
+constexpr FieldInfo kSchemaMajorVersion = bookkeeping("schemaMajorVersion");
+constexpr FieldInfo kSchemaMinorVersion = bookkeeping("schemaMinorVersion");
+constexpr FieldInfo kDeviceFlagsWord = flagWord("DeviceFlags", kDeviceFlagBits);
+constexpr FieldInfo kOptionalFlagsWord = flagWord("OptionalFlags", kOptionalFlagBits);
+constexpr FieldInfo kEyeTargetWidth = field("eye_target_width_in_pixels");
+constexpr FieldInfo kEyeTargetHeight = field("eye_target_height_in_pixels");
+constexpr FieldInfo kNumWindows = field("num_windows");
+constexpr FieldInfo kHiddenAreaMesh = field("hidden_area_mesh");
+constexpr FieldInfo kDevicePid = field("device_pid");
+constexpr FieldInfo kDeviceVid = field("device_vid");
+constexpr FieldInfo kDisplayFrequency = field("display_frequency");
+constexpr FieldInfo kExpectedBases = field("expected_bases");
+constexpr FieldInfo kExpectedControllers = field("expected_controllers");
+constexpr FieldInfo kRevision = field("revision");
+constexpr std::string_view kEyes = "tracking_to_eye_transform";
+
+[[noreturn]] void fail(const char* message, const std::uint8_t* at, std::string expected,
+                       std::string found) {
+  throw BlobFault(message, at, std::move(expected), std::move(found));
 }
 
-// Reads the body field by field; each read first checks that the field ends
-// inside the body, so a short body fails at the first field that does not fit
-// with the message of that field's kind.
+// Reads the body field by field and tells the visitor each field's name and
+// position; each read first checks that the field ends inside the body, so a
+// short body fails at the first field that does not fit with the message of
+// that field's kind. The visitor hears:
+//   field(at, info, value)         a number or an array of floats
+//   text(at, name, index, text)    a string, its length prefix included
+//   open(at, name, index, size)    a record or a section of the JSON opens ...
+//   close(name), closeRecord<R>(name)   ... and closes; an empty name adds
+//                                  the record's fields to what is open
+template <typename Visitor>
 class BodyReader {
  public:
-  explicit BodyReader(ByteCursor body) : cursor_(body) {}
+  BodyReader(ByteCursor body, Visitor& visitor) : cursor_(body), visitor_(visitor) {}
 
   bool atEnd() const { return cursor_.atEnd(); }
+  const std::uint8_t* position() const { return cursor_.position(); }
+  std::size_t remaining() const { return cursor_.remaining(); }
 
   template <WireScalar T>
-  void read(T& value) {
-    require(sizeof(T), "device config blob truncated (pod)");
-    value = cursor_.read<T>();
-  }
-
-  template <std::size_t N>
-  void read(std::array<float, N>& values) {
-    require(sizeof(float) * N, "device config blob truncated (floats)");
-    cursor_.readInto(values);
-  }
-
-  template <WireRecord R>
-  void read(R& record) {
-    R::forEachField(record, [this](auto&... fields) { (this->read(fields), ...); });
-  }
-
-  void read(std::string& text) {
-    const auto length = readValue<std::uint32_t>();
-    require(length, "device config blob truncated (string)");
-    text = cursor_.readString(length);
-  }
-
-  template <typename T>
-  T readValue() {
-    T value{};
-    read(value);
+  T field(const FieldInfo& info) {
+    const std::uint8_t* at = position();
+    require(sizeof(T), kTruncatedPod, info.name);
+    const T value = cursor_.read<T>();
+    visitor_.field(at, info, value);
     return value;
   }
 
-  template <typename T>
-  std::optional<T> readIf(std::uint32_t flags, std::uint32_t bit) {
-    if ((flags & bit) == 0) return std::nullopt;
-    return readValue<T>();
+  void text(std::string_view name, std::int32_t index = -1) {
+    const std::uint8_t* at = position();
+    require(sizeof(std::uint32_t), kTruncatedPod, name);
+    const auto length = cursor_.read<std::uint32_t>();
+    // Marked at the length, so that what the listing shows holds it.
+    if (length > remaining()) {
+      fail(kTruncatedString, at, byteCount(length) + " of text for " + std::string(name),
+           byteCount(remaining()));
+    }
+    visitor_.text(at, name, index, cursor_.readString(length));
+  }
+
+  template <WireRecord R>
+  void record(std::string_view name, std::int32_t index = -1) {
+    visitor_.open(position(), name, index, R::kWireSize);
+    const R sample{};
+    forEachNamedField(sample, [this](const FieldInfo& info, const auto& fieldSample) {
+      this->member(info, fieldSample);
+    });
+    visitor_.template closeRecord<R>(name);
+  }
+
+  template <typename Fill>
+  void section(std::string_view name, std::int32_t index, Fill&& fill) {
+    visitor_.open(position(), name, index, Annotation::kSizeFromChildren);
+    fill();
+    visitor_.close(name);
   }
 
  private:
-  void require(std::size_t size, const char* message) const {
-    if (cursor_.remaining() < size) fail(message);
+  template <WireScalar T>
+  void member(const FieldInfo& info, const T&) {
+    field<T>(info);
+  }
+  template <std::size_t N>
+  void member(const FieldInfo& info, const std::array<float, N>&) {
+    const std::uint8_t* at = position();
+    require(sizeof(float) * N, kTruncatedFloats, info.name);
+    std::array<float, N> values{};
+    cursor_.readInto(values);
+    visitor_.field(at, info, values);
+  }
+  template <WireRecord R>
+  void member(const FieldInfo& info, const R&) {
+    record<R>(info.name);
+  }
+
+  void require(std::size_t size, const char* message, std::string_view what) const {
+    if (cursor_.remaining() >= size) return;
+    fail(message, position(), byteCount(size) + " for " + std::string(what),
+         byteCount(cursor_.remaining()));
   }
 
   ByteCursor cursor_;
+  Visitor& visitor_;
 };
 
-void readSchemaVersion(BodyReader& reader) {
-  const auto major = reader.readValue<std::uint16_t>();
-  const auto minor = reader.readValue<std::uint16_t>();
+template <typename Visitor>
+void readSchemaVersion(BodyReader<Visitor>& body) {
+  const std::uint8_t* at = body.position();
+  const auto major = body.template field<std::uint16_t>(kSchemaMajorVersion);
+  const auto minor = body.template field<std::uint16_t>(kSchemaMinorVersion);
   if (major != kDeviceConfigSchemaMajor || minor != kDeviceConfigSchemaMinor) {
-    fail("device config schema version unsupported");
+    fail("device config schema version unsupported", at, "schema version 1.0",
+         std::to_string(major) + "." + std::to_string(minor));
   }
 }
 
-void readDeviceSection(BodyReader& reader, DeviceConfig& config) {
-  const auto deviceFlags = reader.readValue<std::uint32_t>();
-  reader.read(config.eye_target_width_in_pixels);
-  reader.read(config.eye_target_height_in_pixels);
-  reader.read(config.num_windows);
-  reader.read(config.first_eye);
-  reader.read(config.last_eye);
-  config.hidden_area_mesh =
-      reader.readIf<std::uint32_t>(deviceFlags, DeviceFlags::HIDDEN_AREA_MESH);
-  reader.read(config.device_class);
-  reader.read(config.device_pid);
-  reader.read(config.device_serial_number);
-  reader.read(config.device_vid);
+template <typename Visitor>
+void readDeviceSection(BodyReader<Visitor>& body) {
+  const auto deviceFlags = body.template field<std::uint32_t>(kDeviceFlagsWord);
+  body.section("device", -1, [&] {
+    body.template field<std::uint32_t>(kEyeTargetWidth);
+    body.template field<std::uint32_t>(kEyeTargetHeight);
+    body.template field<std::uint32_t>(kNumWindows);
+    body.text("first_eye");
+    body.text("last_eye");
+    if (deviceFlags & DeviceFlags::HIDDEN_AREA_MESH) {
+      body.template field<std::uint32_t>(kHiddenAreaMesh);
+    }
+  });
+  body.text("device_class");
+  body.template field<std::uint32_t>(kDevicePid);
+  body.text("device_serial_number");
+  body.template field<std::uint32_t>(kDeviceVid);
 }
 
-void readOptionalFields(BodyReader& reader, DeviceConfig& config) {
+template <typename Visitor>
+void readOptionalFields(BodyReader<Visitor>& body) {
   using Flags = OptionalFlags;
-  const auto flags = reader.readValue<std::uint32_t>();
-  config.display_frequency = reader.readIf<std::uint32_t>(flags, Flags::DISPLAY_FREQUENCY);
-  if (flags & Flags::DISPLAY_EDID) {
-    std::string first = reader.readValue<std::string>();
-    std::string second = reader.readValue<std::string>();
-    config.display_edid = std::pair{std::move(first), std::move(second)};
+  const auto flags = body.template field<std::uint32_t>(kOptionalFlagsWord);
+  const auto announced = [flags](std::uint32_t bit) { return (flags & bit) != 0; };
+  if (announced(Flags::DISPLAY_FREQUENCY)) body.template field<std::uint32_t>(kDisplayFrequency);
+  if (announced(Flags::DISPLAY_EDID)) {
+    body.text("display_edid", 0);
+    body.text("display_edid", 1);
   }
-  config.expected_bases = reader.readIf<std::uint32_t>(flags, Flags::EXPECTED_BASES);
-  config.expected_controllers = reader.readIf<std::uint32_t>(flags, Flags::EXPECTED_CONTROLLERS);
-  config.manufacturer = reader.readIf<std::string>(flags, Flags::MANUFACTURER);
-  config.model_number = reader.readIf<std::string>(flags, Flags::MODEL_NUMBER);
-  config.revision = reader.readIf<std::uint32_t>(flags, Flags::REVISION);
-  for (EyeEntry& eye : config.eyes) {
-    eye.display_serial_number = reader.readIf<std::string>(flags, Flags::DISPLAY_SERIAL_NUMBERS);
+  if (announced(Flags::EXPECTED_BASES)) body.template field<std::uint32_t>(kExpectedBases);
+  if (announced(Flags::EXPECTED_CONTROLLERS)) {
+    body.template field<std::uint32_t>(kExpectedControllers);
   }
-  if (flags & Flags::CAD_FROM_CAL) {
-    CadFromCal cadFromCal;
-    reader.read(cadFromCal.method);
-    reader.read(cadFromCal.pose);
-    config.cad_from_cal = std::move(cadFromCal);
+  if (announced(Flags::MANUFACTURER)) body.text("manufacturer");
+  if (announced(Flags::MODEL_NUMBER)) body.text("model_number");
+  if (announced(Flags::REVISION)) body.template field<std::uint32_t>(kRevision);
+  if (announced(Flags::DISPLAY_SERIAL_NUMBERS)) {
+    for (std::int32_t eye = 0; eye < 2; ++eye) {
+      body.section(kEyes, eye, [&] { body.text("display_serial_number"); });
+    }
+  }
+  if (announced(Flags::CAD_FROM_CAL)) {
+    body.section("cv", -1, [&] {
+      body.section("cad_from_cal", -1, [&] {
+        body.text("method");
+        body.template record<CadPose>({});
+      });
+    });
   }
 }
 
-DeviceConfig readBody(BodyReader& reader) {
-  readSchemaVersion(reader);
-  DeviceConfig config;
-  readDeviceSection(reader, config);
-  readOptionalFields(reader, config);
-  reader.read(config.head);
-  for (EyeEntry& eye : config.eyes) reader.read(eye.transform);
-  if (!reader.atEnd()) fail("device config blob has unexpected trailing data");
-  return config;
-}
-
-// Floats widen exactly; the rounding for display is the writer's business.
-json floatsToJson(std::span<const float> values) {
-  json array = json::array();
-  for (float value : values) array.push_back(static_cast<double>(value));
-  return array;
-}
-
-json matrixToJson(const Mat3& matrix) {
-  const std::span<const float> values(matrix);
-  return json::array({floatsToJson(values.subspan(0, 3)), floatsToJson(values.subspan(3, 3)),
-                      floatsToJson(values.subspan(6, 3))});
-}
-
-json poseToJson(const CadPose& pose) {
-  return {{"plus_x", floatsToJson(pose.plus_x)},
-          {"plus_z", floatsToJson(pose.plus_z)},
-          {"position", floatsToJson(pose.position)}};
-}
-
-constexpr const char* kDistortionType = "DISTORT_BSPLINE";
-
-json distortionToJson(const Distortion& distortion) {
-  return {{"center_x", static_cast<double>(distortion.center_x)},
-          {"center_y", static_cast<double>(distortion.center_y)},
-          {"coeffs", floatsToJson(distortion.coeffs)},
-          {"r2max", static_cast<double>(distortion.r2max)},
-          {"type", kDistortionType}};
-}
-
-json inverseDistortionToJson(const InverseDistortion& inverse) {
-  return {{"center_x", static_cast<double>(inverse.center_x)},
-          {"center_y", static_cast<double>(inverse.center_y)},
-          {"coeffs", floatsToJson(inverse.coeffs)},
-          {"nSplineCtrlPts", inverse.nSplineCtrlPts},
-          {"r2max", static_cast<double>(inverse.r2max)},
-          {"type", kDistortionType}};
-}
-
-json eyeToJson(const EyeEntry& entry) {
-  const EyeTransform& eye = entry.transform;
-  json object = {{"distortion", distortionToJson(eye.distortion)},
-                 {"distortion_red", distortionToJson(eye.distortion_red)},
-                 {"distortion_blue", distortionToJson(eye.distortion_blue)},
-                 {"eye_to_head", matrixToJson(eye.eye_to_head)},
-                 {"grow_for_undistort", static_cast<double>(eye.grow_for_undistort)},
-                 {"intrinsics", matrixToJson(eye.intrinsics)},
-                 {"inverse_distortion", inverseDistortionToJson(eye.inverse_distortion)},
-                 {"undistort_r2_cutoff", static_cast<double>(eye.undistort_r2_cutoff)}};
-  if (entry.display_serial_number) object["display_serial_number"] = *entry.display_serial_number;
-  return object;
-}
-
-template <typename T>
-void setIfPresent(json& object, const char* key, const std::optional<T>& value) {
-  if (value) object[key] = *value;
-}
-
-json deviceSectionToJson(const DeviceConfig& config) {
-  json device = {{"eye_target_width_in_pixels", config.eye_target_width_in_pixels},
-                 {"eye_target_height_in_pixels", config.eye_target_height_in_pixels},
-                 {"num_windows", config.num_windows},
-                 {"first_eye", config.first_eye},
-                 {"last_eye", config.last_eye}};
-  setIfPresent(device, "hidden_area_mesh", config.hidden_area_mesh);
-  return device;
-}
-
-json toJson(const DeviceConfig& config) {
-  json root = {{"device", deviceSectionToJson(config)},
-               {"device_class", config.device_class},
-               {"device_pid", config.device_pid},
-               {"device_serial_number", config.device_serial_number},
-               {"device_vid", config.device_vid},
-               {"head", poseToJson(config.head)},
-               {"tracking_to_eye_transform",
-                json::array({eyeToJson(config.eyes[0]), eyeToJson(config.eyes[1])})}};
-  setIfPresent(root, "display_frequency", config.display_frequency);
-  if (config.display_edid) {
-    root["display_edid"] = json::array({config.display_edid->first, config.display_edid->second});
+// The whole body, items 1 to 28 in their order; the optional ones as the flag
+// words announce them.
+template <typename Visitor>
+void readBody(BodyReader<Visitor>& body) {
+  readSchemaVersion(body);
+  readDeviceSection(body);
+  readOptionalFields(body);
+  body.template record<CadPose>("head");
+  for (std::int32_t eye = 0; eye < 2; ++eye) body.template record<EyeTransform>(kEyes, eye);
+  if (!body.atEnd()) {
+    fail("device config blob has unexpected trailing data", body.position(), "the body to end here",
+         byteCount(body.remaining()) + " more");
   }
-  setIfPresent(root, "expected_bases", config.expected_bases);
-  setIfPresent(root, "expected_controllers", config.expected_controllers);
-  setIfPresent(root, "manufacturer", config.manufacturer);
-  setIfPresent(root, "model_number", config.model_number);
-  setIfPresent(root, "revision", config.revision);
-  if (config.cad_from_cal) {
-    json cadFromCal = poseToJson(config.cad_from_cal->pose);
-    cadFromCal["method"] = config.cad_from_cal->method;
-    root["cv"] = {{"cad_from_cal", std::move(cadFromCal)}};
-  }
-  return root;
 }
 
-// Checks the header and returns the body, which must lie inside the blob.
-ByteCursor openBody(ByteCursor blob, std::uint32_t& storedCrc) {
-  if (blob.remaining() < Header::kWireSize) fail("device config blob too small");
-  const Header header = readRecord<Header>(blob);
-  if (header.magic != kDeviceConfigMagic) fail("device config magic mismatch");
+// Builds the device_config document from the fields as they are read.
+class DeviceConfigToJson {
+ public:
+  DeviceConfigToJson() = default;
+  DeviceConfigToJson(const DeviceConfigToJson&) = delete;
+  DeviceConfigToJson& operator=(const DeviceConfigToJson&) = delete;
+
+  template <typename T>
+  void field(const std::uint8_t*, const FieldInfo& info, const T& value) {
+    appendFieldTo(top(), info, value);
+  }
+  void text(const std::uint8_t*, std::string_view name, std::int32_t index, std::string&& text) {
+    slot(name, index) = std::move(text);
+  }
+  void open(const std::uint8_t*, std::string_view name, std::int32_t index, std::size_t) {
+    open_.push_back(&slot(name, index));
+  }
+  void close(std::string_view) { open_.pop_back(); }
+  template <WireRecord R>
+  void closeRecord(std::string_view name) {
+    appendJsonConstants<R>(top());
+    close(name);
+  }
+
+  json take() { return std::move(root_); }
+
+ private:
+  json& top() { return *open_.back(); }
+  // The member `name` of what is open (what is open itself for no name), or
+  // element `index` of that member.
+  json& slot(std::string_view name, std::int32_t index) {
+    json& member = name.empty() ? top() : top()[std::string(name)];
+    return index < 0 ? member : member[static_cast<std::size_t>(index)];
+  }
+
+  json root_ = json::object();
+  std::vector<json*> open_{&root_};  // never empty; arrays only grow at the top
+};
+
+// Lists the body as it is read.
+class DeviceConfigListing {
+ public:
+  explicit DeviceConfigListing(Annotation& annotation) : annotation_(annotation) {}
+
+  template <typename T>
+  void field(const std::uint8_t* at, const FieldInfo& info, const T& value) {
+    annotation_.addField(annotation_.offsetOf(at), info, value);
+  }
+  void text(const std::uint8_t* at, std::string_view name, std::int32_t index,
+            const std::string& text) {
+    annotation_.addText(annotation_.offsetOf(at), sizeof(std::uint32_t), text.size(), name, index);
+  }
+  void open(const std::uint8_t* at, std::string_view name, std::int32_t index, std::size_t size) {
+    if (!name.empty()) annotation_.open(annotation_.offsetOf(at), size, name, index);
+  }
+  void close(std::string_view name) {
+    if (!name.empty()) annotation_.close();
+  }
+  template <WireRecord R>
+  void closeRecord(std::string_view name) {
+    close(name);
+  }
+
+ private:
+  Annotation& annotation_;
+};
+
+Header readHeader(ByteCursor& blob) {
+  if (blob.remaining() < Header::kWireSize) {
+    fail("device config blob too small", blob.position(),
+         "at least " + byteCount(Header::kWireSize), byteCount(blob.remaining()));
+  }
+  return readRecord<Header>(blob);
+}
+
+std::string versionText(std::uint16_t major, std::uint16_t minor) {
+  return std::to_string(major) + "." + std::to_string(minor);
+}
+
+void checkHeader(const Header& header, const std::uint8_t* blob) {
+  if (header.magic != kDeviceConfigMagic) {
+    fail("device config magic mismatch", blob + kMagicOffset, hexWord(kDeviceConfigMagic),
+         hexWord(header.magic));
+  }
   if (header.majorVersion != 1 || header.minorVersion != 0) {
-    fail("device config version mismatch");
+    fail("device config version mismatch", blob + kVersionOffset, "version 1.0",
+         versionText(header.majorVersion, header.minorVersion));
   }
-  if (header.bodySize > blob.remaining()) fail("device config body truncated");
-  storedCrc = header.crc32;
-  return blob.take(header.bodySize);
+}
+
+// The body, which must lie inside the blob; `afterHeader` moves past it.
+ByteCursor takeBody(ByteCursor& afterHeader, const Header& header, const std::uint8_t* blob) {
+  if (header.bodySize > afterHeader.remaining()) {
+    fail("device config body truncated", blob + kBodySizeOffset,
+         byteCount(header.bodySize) + " of body", byteCount(afterHeader.remaining()));
+  }
+  return afterHeader.take(header.bodySize);
+}
+
+// The body the header announces or, when it is cut short, as much as there is.
+ByteCursor bodyToList(Annotation& annotation, ByteCursor& afterHeader, const Header& header,
+                      const std::uint8_t* blob) {
+  try {
+    return takeBody(afterHeader, header, blob);
+  } catch (const std::runtime_error& error) {
+    annotation.addFault(error, 0, 0);
+    return afterHeader;
+  }
 }
 
 bool crcMatches(std::uint32_t stored, const ByteCursor& body) {
@@ -245,13 +329,49 @@ bool crcMatches(std::uint32_t stored, const ByteCursor& body) {
 
 bool decodeDeviceConfig(const std::uint8_t* begin, const std::uint8_t* end, json& out,
                         bool verifyCrc) {
-  std::uint32_t storedCrc = 0;
-  const ByteCursor body = openBody(ByteCursor(begin, end), storedCrc);
-  const bool crcOk = !verifyCrc || crcMatches(storedCrc, body);
-  BodyReader reader(body);
-  json decoded = toJson(readBody(reader));
-  out = std::move(decoded);
+  ByteCursor blob(begin, end);
+  const Header header = readHeader(blob);
+  checkHeader(header, begin);
+  const ByteCursor body = takeBody(blob, header, begin);
+  const bool crcOk = !verifyCrc || crcMatches(header.crc32, body);
+  DeviceConfigToJson document;
+  BodyReader reader(body, document);
+  readBody(reader);
+  out = document.take();
   return crcOk;
+}
+
+Annotation inspectDeviceConfig(const std::uint8_t* begin, const std::uint8_t* end) {
+  Annotation annotation(std::span<const std::uint8_t>(begin, end));
+  ByteCursor blob(begin, end);
+  Header header;
+  try {
+    header = readHeader(blob);
+  } catch (const std::runtime_error& error) {
+    annotation.addFault(error, 0, annotation.blob().size());
+    return annotation;
+  }
+  std::optional<std::uint32_t> computedCrc;
+  if (header.bodySize <= blob.remaining()) computedCrc = crc32(blob.position(), header.bodySize);
+  listHeader(annotation, header, "device config", computedCrc);
+  try {
+    checkHeader(header, begin);
+  } catch (const std::runtime_error& error) {
+    annotation.addFault(error, 0, 0);
+  }
+  const ByteCursor body = bodyToList(annotation, blob, header, begin);
+  DeviceConfigListing listing(annotation);
+  BodyReader reader(body, listing);
+  try {
+    readBody(reader);
+  } catch (const std::runtime_error& error) {
+    annotation.addFault(error, annotation.offsetOf(reader.position()),
+                        annotation.offsetOf(body.end()));
+  }
+  annotation.closeTo(0);
+  listUnread(annotation, annotation.offsetOf(body.end()),
+             "after the body: the decoder does not read them");
+  return annotation;
 }
 
 }  // namespace ravelin

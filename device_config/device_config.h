@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <nlohmann/json.hpp>
 
+#include "wire/annotation.h"
 #include "wire/byte_io.h"
 
 namespace ravelin {
@@ -23,5 +24,9 @@ Bytes encodeDeviceConfig(const json& document);
 // untouched.
 bool decodeDeviceConfig(const std::uint8_t* begin, const std::uint8_t* end, json& out,
                         bool verifyCrc);
+
+// Lists [begin, end) with the decoder's reads and checks, marking the fault
+// the decoder would stop at; the body after it is shown as raw bytes.
+Annotation inspectDeviceConfig(const std::uint8_t* begin, const std::uint8_t* end);
 
 }  // namespace ravelin

@@ -1,8 +1,9 @@
 #pragma once
 
 // The device config blob's records and its in-memory form. Each record lists
-// its fields in wire order through forEachField, so the encoder and the
-// decoder walk one description of the layout.
+// its fields in wire order through forEachField and describes them in
+// kFields, so the encoder, the decoder and the inspector walk one
+// description of the layout.
 
 #include <array>
 #include <cstddef>
@@ -14,6 +15,7 @@
 
 #include "wire/cad_pose.h"
 #include "wire/container.h"
+#include "wire/fields.h"
 
 namespace ravelin {
 
@@ -23,6 +25,10 @@ constexpr std::uint16_t kDeviceConfigSchemaMinor = 0;
 struct DeviceFlags {
   static constexpr std::uint32_t HIDDEN_AREA_MESH = 0x1;
 };
+
+inline constexpr std::array<FlagBit, 1> kDeviceFlagBits = {{
+    {DeviceFlags::HIDDEN_AREA_MESH, "HIDDEN_AREA_MESH"},
+}};
 
 // The optional fields follow OptionalFlags in the order of these bits.
 struct OptionalFlags {
@@ -36,6 +42,21 @@ struct OptionalFlags {
   static constexpr std::uint32_t DISPLAY_SERIAL_NUMBERS = 0x080;
   static constexpr std::uint32_t CAD_FROM_CAL = 0x100;
 };
+
+inline constexpr std::array<FlagBit, 9> kOptionalFlagBits = {{
+    {OptionalFlags::DISPLAY_FREQUENCY, "DISPLAY_FREQUENCY"},
+    {OptionalFlags::DISPLAY_EDID, "DISPLAY_EDID"},
+    {OptionalFlags::EXPECTED_BASES, "EXPECTED_BASES"},
+    {OptionalFlags::EXPECTED_CONTROLLERS, "EXPECTED_CONTROLLERS"},
+    {OptionalFlags::MANUFACTURER, "MANUFACTURER"},
+    {OptionalFlags::MODEL_NUMBER, "MODEL_NUMBER"},
+    {OptionalFlags::REVISION, "REVISION"},
+    {OptionalFlags::DISPLAY_SERIAL_NUMBERS, "DISPLAY_SERIAL_NUMBERS"},
+    {OptionalFlags::CAD_FROM_CAL, "CAD_FROM_CAL"},
+}};
+
+// Every distortion model the blob carries is a B-spline; its JSON says so.
+inline constexpr std::array kBsplineDistortion = {JsonConstant{"type", "DISTORT_BSPLINE"}};
 
 using Vec8 = std::array<float, 8>;
 using Vec16 = std::array<float, 16>;
@@ -54,6 +75,9 @@ struct Distortion {
   static constexpr void forEachField(Self& r, Visit&& visit) {
     visit(r.center_x, r.center_y, r.coeffs, r.r2max);
   }
+  static constexpr std::array kFields = {field("center_x"), field("center_y"), field("coeffs"),
+                                         field("r2max")};
+  static constexpr auto kJsonConstants = kBsplineDistortion;
 };
 
 constexpr std::uint16_t kDefaultSplineControlPoints = 16;
@@ -74,6 +98,9 @@ struct InverseDistortion {
   static constexpr void forEachField(Self& r, Visit&& visit) {
     visit(r.center_x, r.center_y, r.coeffs, r.nSplineCtrlPts, r.r2max);
   }
+  static constexpr std::array kFields = {field("center_x"), field("center_y"), field("coeffs"),
+                                         field("nSplineCtrlPts"), field("r2max")};
+  static constexpr auto kJsonConstants = kBsplineDistortion;
 };
 
 struct EyeTransform {
@@ -94,30 +121,15 @@ struct EyeTransform {
     visit(r.distortion, r.distortion_red, r.distortion_blue, r.eye_to_head, r.grow_for_undistort,
           r.intrinsics, r.inverse_distortion, r.undistort_r2_cutoff);
   }
+  static constexpr std::array kFields = {field("distortion"),         field("distortion_red"),
+                                         field("distortion_blue"),    matrix("eye_to_head", 3),
+                                         field("grow_for_undistort"), matrix("intrinsics", 3),
+                                         field("inverse_distortion"), field("undistort_r2_cutoff")};
 };
 
-namespace detail {
-
-template <WireScalar T>
-constexpr std::size_t wireSizeOfField(const T&) {
-  return sizeof(T);
-}
-template <WireScalar T, std::size_t N>
-constexpr std::size_t wireSizeOfField(const std::array<T, N>&) {
-  return sizeof(T) * N;
-}
-template <WireRecord R>
-constexpr std::size_t wireSizeOfField(const R& record) {
-  std::size_t size = 0;
-  R::forEachField(record, [&](const auto&... fields) { size = (wireSizeOfField(fields) + ...); });
-  return size;
-}
-
-}  // namespace detail
-
-static_assert(detail::wireSizeOfField(Distortion{}) == Distortion::kWireSize);
-static_assert(detail::wireSizeOfField(InverseDistortion{}) == InverseDistortion::kWireSize);
-static_assert(detail::wireSizeOfField(EyeTransform{}) == EyeTransform::kWireSize);
+static_assert(wireSizeOf(Distortion{}) == Distortion::kWireSize);
+static_assert(wireSizeOf(InverseDistortion{}) == InverseDistortion::kWireSize);
+static_assert(wireSizeOf(EyeTransform{}) == EyeTransform::kWireSize);
 
 // The head is stored as the pose record the calibration blob uses for its CAD poses.
 using HeadPose = CadPose;

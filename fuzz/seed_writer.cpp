@@ -722,6 +722,9 @@ int main(int argc, char** argv) {
   writeSeeds(corpus / "device_config_decoder", deviceConfigBlobs);
   writeSeeds(corpus / "blob_dispatch", calibrationBlobs, "calibration-");
   writeSeeds(corpus / "blob_dispatch", deviceConfigBlobs, "device-config-");
+  writeSeeds(corpus / "inspect", calibrationBlobs, "calibration-");
+  writeSeeds(corpus / "inspect", deviceConfigBlobs, "device-config-");
+  writeSeeds(corpus / "inspect", {{"unknown-kind", textBytes("{\"cameras\": []}")}});
   writeSeeds(corpus / "calibration_encoder", calibrationJsonSeeds(calibrations));
   writeSeeds(corpus / "device_config_encoder", deviceConfigJsonSeeds(deviceConfigs));
   writeSeeds(corpus / "verification", verificationSeeds(calibrations, deviceConfigs));

@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <string_view>
 
+#include "wire/fields.h"
+
 namespace ravelin {
 
 using Vec3 = std::array<float, 3>;
@@ -24,6 +26,7 @@ struct CadPose {
   static void forEachField(Self& r, Visit&& visit) {
     visit(r.plus_x, r.plus_z, r.position);
   }
+  static constexpr std::array kFields = {field("plus_x"), field("plus_z"), field("position")};
 };
 
 }  // namespace ravelin

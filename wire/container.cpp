@@ -1,8 +1,13 @@
 #include "wire/container.h"
 
+#include <algorithm>
 #include <array>
+#include <cstdio>
 #include <limits>
+#include <memory>
 #include <stdexcept>
+#include <string>
+#include <utility>
 
 #include "console/log.h"
 
@@ -56,11 +61,34 @@ std::uint32_t crc32(const std::uint8_t* data, std::size_t length) noexcept {
   return r ^ 0xFFFFFFFFU;
 }
 
-void throwTruncatedRecord(std::string_view typeName, std::size_t bytesLeft) {
+BlobFault::BlobFault(const std::string& message, const std::uint8_t* at, std::string expected,
+                     std::string found)
+    : std::runtime_error(message),
+      at_(at),
+      detail_(std::make_shared<const Detail>(Detail{std::move(expected), std::move(found)})) {}
+
+std::string byteCount(std::size_t count) {
+  return std::to_string(count) + (count == 1 ? " byte" : " bytes");
+}
+
+std::string hexWord(std::uint32_t value) {
+  std::array<char, 16> text{};
+  std::snprintf(text.data(), text.size(), "0x%08X", value);
+  return text.data();
+}
+
+std::string_view recordName(std::string_view typeName) {
+  return typeName.substr(std::min(typeName.find_first_not_of("0123456789"), typeName.size()));
+}
+
+void throwTruncatedRecord(std::string_view typeName, std::size_t wireSize,
+                          const ByteCursor& cursor) {
   const std::string name(typeName);
   logError("Blob got truncated while reading. BlobID %s, only %zu bytes left", name.c_str(),
-           bytesLeft);
-  throw std::runtime_error("blob truncated while reading " + name);
+           cursor.remaining());
+  throw BlobFault("blob truncated while reading " + name, cursor.position(),
+                  byteCount(wireSize) + " (" + std::string(recordName(typeName)) + ")",
+                  byteCount(cursor.remaining()));
 }
 
 void sealBlob(Bytes& blob, std::uint32_t magic) {

@@ -6,21 +6,16 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
 #include "wire/byte_io.h"
+#include "wire/fields.h"
 
 namespace ravelin {
-
-// A fixed-layout record lists its fields in wire order through forEachField;
-// readRecord and appendRecord walk that list, so the layout is written once.
-template <typename R>
-concept WireRecord = requires {
-  { R::kWireSize } -> std::convertible_to<std::size_t>;
-  { R::kTypeName } -> std::convertible_to<std::string_view>;
-};
 
 template <WireScalar T>
 void readField(ByteCursor& cursor, T& value) {
@@ -62,13 +57,43 @@ void appendRecord(Bytes& out, const R& record) {
   appendField(out, record);
 }
 
-[[noreturn]] void throwTruncatedRecord(std::string_view typeName, std::size_t bytesLeft);
+// A structural fault of a blob. what() is the decoder's own short message;
+// the inspector also shows where the fault lies and what was expected there
+// against what was found.
+class BlobFault : public std::runtime_error {
+ public:
+  BlobFault(const std::string& message, const std::uint8_t* at, std::string expected,
+            std::string found);
+
+  const std::uint8_t* at() const noexcept { return at_; }
+  const std::string& expected() const noexcept { return detail_->expected; }
+  const std::string& found() const noexcept { return detail_->found; }
+
+ private:
+  struct Detail {
+    std::string expected;
+    std::string found;
+  };
+  const std::uint8_t* at_;
+  std::shared_ptr<const Detail> detail_;  // shared, so that copying cannot throw
+};
+
+// "1 byte", "12 bytes": the counts that fault details name.
+std::string byteCount(std::size_t count);
+// "0x43414C42": magics and CRCs as fault details name them.
+std::string hexWord(std::uint32_t value);
+
+// The type name without the length that prefixes it: "KbIntrinsics" for "12KbIntrinsics".
+std::string_view recordName(std::string_view typeName);
+
+[[noreturn]] void throwTruncatedRecord(std::string_view typeName, std::size_t wireSize,
+                                       const ByteCursor& cursor);
 
 // Reads one record and advances the cursor; a range shorter than the record
 // fails with "blob truncated while reading " and the record's type name.
 template <WireRecord R>
 R readPod(ByteCursor& cursor) {
-  if (cursor.remaining() < R::kWireSize) throwTruncatedRecord(R::kTypeName, cursor.remaining());
+  if (cursor.remaining() < R::kWireSize) throwTruncatedRecord(R::kTypeName, R::kWireSize, cursor);
   return readRecord<R>(cursor);
 }
 
@@ -94,6 +119,9 @@ struct Header {
   static void forEachField(Self& h, Visit&& visit) {
     visit(h.magic, h.majorVersion, h.minorVersion, h.bodySize, h.crc32);
   }
+  static constexpr std::array kFields = {hexField("magic"), field("majorVersion"),
+                                         field("minorVersion"), field("bodySize"),
+                                         hexField("crc32")};
 };
 
 constexpr std::uint32_t kCalibrationMagic = 0x43414C42;   // "BLAC" on the wire

@@ -99,6 +99,7 @@ TEST_P(HeaderFaultTest, LogsAndThrowsLeavingOutputUntouched) {
   json out = "untouched";
   const auto console = captureConsole([&] { decodeCalibration(param.blob, out, true); });
   EXPECT_THAT(console.thrown, Optional(StrEq(param.message)));
+  EXPECT_EQ(inspectCalibration(param.blob).firstFaultMessage(), param.message);
   EXPECT_EQ(console.out, param.infoLines);
   if (!param.errorText.empty()) {
     EXPECT_EQ(console.err, errorLine(param.errorText));
@@ -346,9 +347,10 @@ class ShortTlvTest : public ::testing::TestWithParam<std::size_t> {};
 
 TEST_P(ShortTlvTest, OneToSevenBytesAreATruncatedTlv) {
   json out = "untouched";
-  const auto console =
-      captureConsole([&] { decodeCalibration(calibrationBlob(Bytes(GetParam(), 1)), out, true); });
+  const Bytes blob = calibrationBlob(Bytes(GetParam(), 1));
+  const auto console = captureConsole([&] { decodeCalibration(blob, out, true); });
   EXPECT_THAT(console.thrown, Optional(StrEq("blob truncated while reading 3TLV")));
+  EXPECT_EQ(inspectCalibration(blob).firstFaultMessage(), "blob truncated while reading 3TLV");
   EXPECT_EQ(out, "untouched");
 }
 
@@ -382,9 +384,10 @@ class BlockFaultTest : public ::testing::TestWithParam<BlockFault> {};
 
 TEST_P(BlockFaultTest, EndsTheDecodeLeavingOutputUntouched) {
   json out = "untouched";
-  const auto console =
-      captureConsole([&] { decodeCalibration(calibrationBlob(GetParam().body), out, true); });
+  const Bytes blob = calibrationBlob(GetParam().body);
+  const auto console = captureConsole([&] { decodeCalibration(blob, out, true); });
   EXPECT_THAT(console.thrown, Optional(StrEq(GetParam().message)));
+  EXPECT_EQ(inspectCalibration(blob).firstFaultMessage(), GetParam().message);
   EXPECT_EQ(out, "untouched");
 }
 
@@ -406,18 +409,24 @@ INSTANTIATE_TEST_SUITE_P(
 // ---------------------------------------------------------------------------
 // Sweep: damaged blobs either decode or fail with a message, never worse.
 
-// Returns whether the decode returned (rather than threw).
+// Returns whether the decode returned (rather than threw). The inspector
+// must find the blob damaged exactly then, and its first fault must be the
+// decoder's.
 bool expectDecodesOrFailsCleanly(const Bytes& blob, bool bodyChanged, const std::string& what) {
   json out = "untouched";
+  const Annotation inspected = inspectCalibration(blob);
   try {
     const bool crcOk = decodeCalibration(blob, out, true);
     EXPECT_TRUE(out.is_object()) << what;
     if (bodyChanged) {
       EXPECT_FALSE(crcOk) << what;
     }
+    EXPECT_EQ(inspected.damaged(), !crcOk) << what;
+    EXPECT_EQ(inspected.faults(), 0U) << what;
     return true;
   } catch (const std::exception& e) {
     EXPECT_STRNE(e.what(), "") << what;
+    EXPECT_EQ(inspected.firstFaultMessage(), e.what()) << what;
     EXPECT_EQ(out, "untouched") << what;
     return false;
   }
@@ -428,9 +437,7 @@ TEST(DecodeSweep, EveryPrefixFailsWithAMessage) {
   const testing::QuietLog quiet;
   for (std::size_t length = 0; length < blob.size(); ++length) {
     const Bytes prefix(blob.begin(), blob.begin() + static_cast<std::ptrdiff_t>(length));
-    json out = "untouched";
-    EXPECT_THROW(decodeCalibration(prefix, out, true), std::runtime_error) << length;
-    EXPECT_EQ(out, "untouched") << length;
+    EXPECT_FALSE(expectDecodesOrFailsCleanly(prefix, true, "length " + std::to_string(length)));
   }
   json out;
   EXPECT_TRUE(decodeCalibration(blob, out, true));

@@ -39,7 +39,7 @@ expect() {
   [[ $actual == "$expected" ]] || fail "completing '$*': got '$actual', expected '$expected'"
 }
 
-expect "check compare-encodings decode encode test-crc verify" ravelin ""
+expect "check compare-encodings decode encode inspect test-crc verify" ravelin ""
 expect "decode" ravelin de
 expect "--help --version -V -h" ravelin -
 expect "--bin --force --json --quiet" ravelin decode --
@@ -48,6 +48,7 @@ expect "--bin --force --quiet --verify" ravelin encode --json cal.json ""
 expect "--bin --json --quiet" ravelin verify ""
 expect "--bin --quiet" ravelin check --json cal.json ""
 expect "--json --quiet" ravelin compare-encodings ""
+expect "--force --json --quiet" ravelin inspect --bin cal.bin ""
 expect "--quiet" ravelin test-crc --json cal.json -
 expect "" ravelin frobnicate --
 expect "- blobs cal.bin cal.json notes.txt" ravelin decode --bin ""

@@ -20,15 +20,17 @@ touch "$workspace/cal.json" "$workspace/cal.bin" "$workspace/notes.txt"
 
 # The line as typed up to the cursor, and the offers expected, sorted.
 cases=(
-  "ravelin |compare-encodings decode encode test-crc verify"
+  "ravelin |check compare-encodings decode encode inspect test-crc verify"
   "ravelin de|decode"
   "ravelin -|--help --version -V -h"
   "ravelin decode --|--bin --force --json --quiet"
   "ravelin decode-verify -|--bin --force --json --quiet"
   "ravelin encode --json cal.json -|--bin --force --quiet --verify"
   "ravelin verify -|--bin --json --quiet"
+  "ravelin check --json cal.json -|--bin --quiet"
   "ravelin compare-encodings -|--json --quiet"
   "ravelin test-crc --json cal.json -|--quiet"
+  "ravelin inspect --bin cal.bin -|--force --json --quiet"
   "ravelin frobnicate --|"
   "ravelin decode --bin |- blobs cal.bin cal.json notes.txt"
   "ravelin encode --json |- blobs cal.json"

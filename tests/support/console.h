@@ -49,15 +49,6 @@ inline std::string infoLine(const std::string& text) {
 }
 
 // Silences the console log for the lifetime of the object.
-class QuietLog {
- public:
-  QuietLog() : previous_(quietMode) { quietMode = true; }
-  ~QuietLog() { quietMode = previous_; }
-  QuietLog(const QuietLog&) = delete;
-  QuietLog& operator=(const QuietLog&) = delete;
-
- private:
-  bool previous_;
-};
+using QuietLog = QuietScope;
 
 }  // namespace ravelin::testing
