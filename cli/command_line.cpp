@@ -178,9 +178,9 @@ int runCheckRow(const ParsedArguments& arguments) {
 int runInspectRow(const ParsedArguments& arguments) {
   const fs::path bin = optionPath(arguments, "--bin");
   const std::optional<fs::path> out = optionalPath(arguments, "--json");
-  const bool accepted = out ? checkInputAndOutput(bin, "Input binary", *out, "Output JSON",
-                                                  arguments.force)
-                             : checkInputExists(bin, "Input binary");
+  const bool accepted =
+      out ? checkInputAndOutput(bin, "Input binary", *out, "Output JSON", arguments.force)
+          : checkInputExists(bin, "Input binary");
   if (!accepted) return kExitPathRefused;
   return runInspect(bin, out);
 }

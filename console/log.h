@@ -44,7 +44,6 @@ void logWarning(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void logSuccess(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void logInfo(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
-
 // Silences the log while it lives, and restores what was set before.
 class QuietScope {
  public:
