@@ -206,7 +206,7 @@ peer_stage() {
   : >"$results/peer-targets.txt"
   peer_stage_document example 200 example examples/calibration.json
   peer_stage_document two-camera 200 two-camera
-  peer_stage_document cameras-1600 10 cameras-1600
+  peer_stage_document cameras-2000 10 cameras-2000
 }
 
 stage process && process_stage
