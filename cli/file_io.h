@@ -63,5 +63,9 @@ std::string renderJsonDocument(json& value, std::size_t expectedSize = 0);
 
 // Rounds every floating-point number to 9 significant digits, in place.
 void roundJsonFloats(json& value);
+// One number as roundJsonFloats rounds it: x * 10^(8 - floor(log10|x|)) to
+// the nearest integer, ties to even, divided by the factor again; numbers
+// whose factor is not a finite nonzero double are narrowed to float32.
+double roundToNineSignificantDigits(double x);
 
 }  // namespace ravelin

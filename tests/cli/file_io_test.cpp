@@ -247,7 +247,15 @@ INSTANTIATE_TEST_SUITE_P(
         RoundingCase{"TieGoesToEvenBelow", 100000000.5, 100000000.0},
         RoundingCase{"TieGoesToEvenAbove", 100000001.5, 100000002.0},
         RoundingCase{"WholeNumber", 3.0, 3.0}, RoundingCase{"Zero", 0.0, 0.0},
-        RoundingCase{"NegativeZero", -0.0, -0.0},
+        // Float32 values, which decode rounds by their decimal exponent: just
+        // above and below powers of ten, and both sides of the largest one
+        // whose rounding factor a double holds exactly.
+        RoundingCase{"FloatJustAboveAPowerOfTen", -1000.00006103515625, -1000.00006},
+        RoundingCase{"FloatJustBelowAPowerOfTen", 999.99993896484375, 999.999939},
+        RoundingCase{"FloatJustAboveATenThousandth", 0.00010000000474974513, 0.000100000005},
+        RoundingCase{"FloatNearestATenThousandth", static_cast<double>(1e-4F), 9.99999975e-05},
+        RoundingCase{"LargestFloatBelowABillion", 999999936.0, 999999936.0},
+        RoundingCase{"FloatOfABillion", 1e9, 1e9}, RoundingCase{"NegativeZero", -0.0, -0.0},
         // The factor overflows: the value is narrowed to single precision, which gives zero.
         RoundingCase{"FactorOverflows", 1e-310, 0.0},
         RoundingCase{"FactorOverflowsKeepingTheSign", -1e-310, -0.0},
