@@ -20,6 +20,7 @@
 #include <utility>
 #include <vector>
 
+#include "cli/json_document_builder.h"
 #include "cli/output_file.h"
 #include "console/log.h"
 
@@ -174,51 +175,12 @@ class ChunkedText {
   std::size_t bytesRead_ = 0;
 };
 
-// The library's own document builder, refusing a container that would open
-// deeper than the limit. The parser keeps a stack of its own and does not
-// recurse, so checking each container as it opens bounds everything built
-// from the text. A parse callback could check the same, but the library then
-// takes a slower road that copies every key and rescans every object.
-class DepthLimitedBuilder : public nlohmann::detail::json_sax_dom_parser<json> {
- public:
-  explicit DepthLimitedBuilder(json& result) : json_sax_dom_parser(result) {}
-
-  bool start_object(std::size_t elements) {
-    enterContainer();
-    return json_sax_dom_parser::start_object(elements);
-  }
-  bool start_array(std::size_t elements) {
-    enterContainer();
-    return json_sax_dom_parser::start_array(elements);
-  }
-  bool end_object() {
-    --depth_;
-    return json_sax_dom_parser::end_object();
-  }
-  bool end_array() {
-    --depth_;
-    return json_sax_dom_parser::end_array();
-  }
-
- private:
-  void enterContainer() {
-    if (depth_ >= kMaxJsonDepth) {
-      logError("JSON input nests deeper than %d levels", kMaxJsonDepth);
-      throw std::runtime_error("JSON nesting too deep");
-    }
-    ++depth_;
-  }
-
-  int depth_ = 0;  // containers around the one that opens next
-};
-
 template <typename Iterator>
 json parseWithDepthLimit(Iterator first, Iterator last) {
-  json result;
-  DepthLimitedBuilder builder(result);
+  JsonDocumentBuilder builder(kMaxJsonDepth);
   json::sax_parse(first, last, &builder, json::input_format_t::json, /*strict=*/true,
                   /*ignore_comments=*/true);
-  return result;
+  return builder.takeDocument();
 }
 
 double roundWithFactor(double x, double factor) {
