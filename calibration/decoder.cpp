@@ -79,7 +79,7 @@ void placeBlock(json& calibration, BlockId id, json decoded) {
       break;
     case BlockId::META_STRINGS:
       if (!calibration["metadata"].is_object()) calibration["metadata"] = json::object();
-      mergeInto(calibration["metadata"], decoded);
+      mergeInto(calibration["metadata"], std::move(decoded));
       break;
     default:
       break;
