@@ -2,6 +2,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "cli/blob_dispatch.h"
 #include "cli/commands.h"
@@ -62,6 +63,7 @@ void runDecode(const fs::path& blobPath, const fs::path& jsonPath) {
   } else {
     writeJsonFile(decoded, jsonPath, expectedSize);
   }
+  keepUntilExit(std::move(decoded));
 
   if (crcMatched) {
     logSuccess("Finished decoding %s binary file. Deserialized contents saved to %s",

@@ -1,4 +1,5 @@
 #include <stdexcept>
+#include <utility>
 
 #include "calibration/encoder.h"
 #include "cli/commands.h"
@@ -29,7 +30,14 @@ EncodedBlob encodeEitherKind(const json& document, const fs::path& jsonPath) {
 }  // namespace
 
 int runEncode(const fs::path& jsonPath, const fs::path& blobPath, bool verify) {
-  const EncodedBlob blob = encodeEitherKind(loadJsonFile(jsonPath), jsonPath);
+  json document = loadJsonFile(jsonPath);
+  const EncodedBlob blob = encodeEitherKind(document, jsonPath);
+  // Verifying loads the document again, so this copy goes first.
+  if (verify) {
+    document = json();
+  } else {
+    keepUntilExit(std::move(document));
+  }
   logSuccess("Successfully encoded %s binary (%d bytes)", blob.word,
              printableCount(blob.bytes.size()));
   writeFile(blob.bytes, blobPath);

@@ -353,6 +353,12 @@ void writeJsonFile(json& value, const fs::path& path, std::size_t expectedSize) 
   writeOutputFile(reinterpret_cast<const std::uint8_t*>(text.data()), text.size(), path);
 }
 
+void keepUntilExit(json&& document) {
+  static json* kept = nullptr;
+  delete kept;
+  kept = new json(std::move(document));
+}
+
 double roundToNineSignificantDigits(double x) {
   const double magnitude = std::fabs(x);
   if (!takesFastRoad(x, magnitude)) return roundThroughLogarithm(x);
