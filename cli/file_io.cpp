@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "cli/json_document_builder.h"
+#include "cli/json_text.h"
 #include "cli/output_file.h"
 #include "console/log.h"
 
@@ -342,9 +343,7 @@ std::string renderJsonDocument(json& value, std::size_t expectedSize) {
   roundJsonFloats(value);
   std::string text;
   text.reserve(expectedSize);
-  nlohmann::detail::serializer<json> writer(nlohmann::detail::output_adapter<char>(text), ' ',
-                                            json::error_handler_t::strict);
-  writer.dump(value, /*pretty_print=*/true, /*ensure_ascii=*/false, /*indent_step=*/4);
+  appendIndentedJson(value, text);
   return text;
 }
 

@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <csignal>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -178,6 +179,31 @@ TEST(WriteJsonFile, WritesIndentedUnescapedTextWithoutFinalNewline) {
   EXPECT_EQ(readText(dir / "out.json"),
             "{\n    \"float\": 3.0,\n    \"int\": 3,\n    \"list\": [\n        1,\n        2\n"
             "    ],\n    \"name\": \"caf\xc3\xa9\"\n}");
+}
+
+// The text is the library's own dump with an indent of 4, whatever the
+// document holds: escapes and UTF-8 in keys and strings, empty and nested
+// containers, the integer extremes, floats in both notations, a negative
+// zero and numbers that print as null.
+TEST(RenderJsonDocument, WritesWhatTheLibraryWrites) {
+  const double kInfinity = std::numeric_limits<double>::infinity();
+  const std::vector<json> documents = {
+      {{"quote\"key\\", "tab\tnew\nline\x01\x1f\x7f"}, {"caf\xc3\xa9", "\xf0\x9f\x98\x80"}},
+      {{"empty", json::object()},
+       {"none", json::array()},
+       {"nested", {json::array(), {{"a", {}}}}}},
+      json::array({true, false, nullptr, 0, -1, std::numeric_limits<std::int64_t>::min(),
+                   std::numeric_limits<std::uint64_t>::max(), 0.5, -0.0, 1e-5, 1e20, -2.5e-300,
+                   std::nan(""), kInfinity}),
+      "top-level string",
+      42.125,
+  };
+  for (const json& document : documents) {
+    json rounded = document;
+    roundJsonFloats(rounded);
+    json rendered = document;
+    EXPECT_EQ(renderJsonDocument(rendered), rounded.dump(4));
+  }
 }
 
 TEST(WriteJsonFile, RoundsTheCallersValueInPlace) {
