@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "cli/json_document_builder.h"
+#include "cli/json_reader.h"
 #include "cli/json_text.h"
 #include "cli/output_file.h"
 #include "console/log.h"
@@ -328,11 +329,19 @@ void writeFile(const Bytes& bytes, const fs::path& path) {
 json loadJsonFile(const fs::path& path) {
   const ReadDescriptor input(path);
   if (!input.isOpen()) return parseJsonDocument({});
+  // A regular file is read whole for the quick reader; a pipe or a device is
+  // parsed as it arrives, so that text that is not JSON fails at once.
+  if (input.regularFileSize()) {
+    const Bytes text = readWhole(input, path, kMaxJsonFileSize);
+    return parseJsonDocument({reinterpret_cast<const char*>(text.data()), text.size()});
+  }
   ChunkedText text(input, path, kMaxJsonFileSize);
   return parseWithDepthLimit(text.begin(), text.end());
 }
 
 json parseJsonDocument(std::string_view text) {
+  JsonDocumentBuilder builder(kMaxJsonDepth);
+  if (readCommonJson(text, builder)) return builder.takeDocument();
   return parseWithDepthLimit(text.begin(), text.end());
 }
 
