@@ -123,6 +123,10 @@ peer_prepare_document() {
     printf 'Sizes: %s. Numbers changed in the round trip: ravelin %s, flatc %s, protoc %s.\n\n' \
       "$sizes" "$lost_ravelin" "$lost_flatc" "$lost_protoc"
   } >>"$results/peers.md"
+  printf '| %s | %d | %d | %d | %d | %d | %s / %s / %s of %s |\n' "$name" \
+    "$(stat -c %s "$doc.json")" "$(stat -c %s "$doc.txtpb")" "$(stat -c %s "$doc.bin")" \
+    "$(stat -c %s "$doc.fb.bin")" "$(stat -c %s "$doc.pb")" "${lost_ravelin%/*}" \
+    "${lost_flatc%/*}" "${lost_protoc%/*}" "${lost_ravelin#*/}" >>"$results/peers-sizes.md"
 }
 
 # How every tool writes: each run below writes a new file, its old one removed
@@ -174,7 +178,8 @@ peer_time_document() {
     -v t0="${t[0]}" -v tf="${t[1]}" -v en="${t[2]}" -v er="${t[3]}" -v fe="${t[4]}" -v pe="${t[5]}" \
     -v dn="${t[6]}" -v dr="${t[7]}" -v fd="${t[8]}" -v pd="${t[9]}" \
     -v help="${t[10]:-0}" -v stdout="${t[11]:-0}" -v peer_limit="$peer_limit" \
-    -v help_limit="$help_limit" -v stdout_limit="$stdout_limit" -v targets="$results/peer-targets.txt" '
+    -v help_limit="$help_limit" -v stdout_limit="$stdout_limit" -v targets="$results/peer-targets.txt" \
+    -v table="$results/peers-table.md" '
     function ms(s) { return sprintf("%.2f ms", s * 1000) }
     function target(label, value, limit, at_least) {
       ok = at_least ? value >= limit : value <= limit
@@ -189,6 +194,9 @@ peer_time_document() {
       print "|---|---:|---:|---:|---:|---:|---:|---:|---:|"
       printf "| encode | %s | %s | %s | %s | %.2f | %.2f | %.2f | %.2f |\n", ms(en), ms(er), ms(fe), ms(pe), fe / en, fe / er, pe / en, pe / er
       printf "| decode | %s | %s | %s | %s | %.2f | %.2f | %.2f | %.2f |\n", ms(dn), ms(dr), ms(fd), ms(pd), fd / dn, fd / dr, pd / dn, pd / dr
+      where = suffix == "" ? "disk" : "tmpfs"
+      printf "| %s | %s | encode | %s | %s | %s | %s | %.2f | %.2f | %.2f | %.2f |\n", name, where, ms(en), ms(er), ms(fe), ms(pe), fe / en, fe / er, pe / en, pe / er >> table
+      printf "| %s | %s | decode | %s | %s | %s | %s | %.2f | %.2f | %.2f | %.2f |\n", name, where, ms(dn), ms(dr), ms(fd), ms(pd), fd / dn, fd / dr, pd / dn, pd / dr >> table
       if (help > 0) printf "\nravelin --help %s (%.2f x /bin/true); ravelin decode --json - %s (%.2f x /bin/true).\n", ms(help), help / t0, ms(stdout), stdout / t0
       print ""
       if (help > 0) {
@@ -224,6 +232,8 @@ peer_stage_document() {
 peer_stage() {
   : >"$results/peers.md"
   : >"$results/peer-targets.txt"
+  : >"$results/peers-table.md"
+  : >"$results/peers-sizes.md"
   disk=$(mktemp -d build/bench/peer-outputs.XXXXXX)
   shm=$(mktemp -d /dev/shm/ravelin-bench.XXXXXX)
   trap 'rm -rf "$work" "$disk" "$shm"' EXIT
@@ -247,6 +257,16 @@ stage peers && peer_stage
   if stage peers; then
     echo
     echo "## Beside flatc $(flatc --version | awk '{print $3}') and protoc $(protoc --version | awk '{print $2}') (hyperfine medians)"
+    echo
+    echo "| document | outputs | direction | ravelin, new file | ravelin, replacing | flatc | protoc | flatc / new | flatc / replacing | protoc / new | protoc / replacing |"
+    echo "|---|---|---|---:|---:|---:|---:|---:|---:|---:|---:|"
+    cat "$results/peers-table.md"
+    echo
+    echo "| document | JSON | text format | blob | FlatBuffer | protobuf | numbers changed: ravelin / flatc / protoc |"
+    echo "|---|---:|---:|---:|---:|---:|---|"
+    cat "$results/peers-sizes.md"
+    echo
+    echo "Each call, with its load:"
     echo
     cat "$results/peers.md"
   fi
