@@ -55,33 +55,37 @@ class CommonJsonReader {
   }
 
   bool readObject() {
-    ++next_;
     builder_.start_object(kUnknownSize);
-    skipWhitespace();
-    if (consume('}')) return builder_.end_object();
-    do {
-      skipWhitespace();
-      if (!readString() || !builder_.key(scratch_)) return false;
-      skipWhitespace();
-      if (!consume(':')) return false;
-      skipWhitespace();
-      if (!readValue()) return false;
-      skipWhitespace();
-    } while (consume(','));
-    return consume('}') && builder_.end_object();
+    return readContainer(
+        '}', [this] { return readMember(); }, [this] { return builder_.end_object(); });
   }
 
   bool readArray() {
-    ++next_;
     builder_.start_array(kUnknownSize);
+    return readContainer(
+        ']', [this] { return readValue(); }, [this] { return builder_.end_array(); });
+  }
+
+  // The items between the opening bracket, where the reader stands, and `close`.
+  template <typename ReadItem, typename End>
+  bool readContainer(char close, ReadItem&& readItem, End&& end) {
+    ++next_;
     skipWhitespace();
-    if (consume(']')) return builder_.end_array();
+    if (consume(close)) return end();
     do {
       skipWhitespace();
-      if (!readValue()) return false;
+      if (!readItem()) return false;
       skipWhitespace();
     } while (consume(','));
-    return consume(']') && builder_.end_array();
+    return consume(close) && end();
+  }
+
+  bool readMember() {
+    if (!readString() || !builder_.key(scratch_)) return false;
+    skipWhitespace();
+    if (!consume(':')) return false;
+    skipWhitespace();
+    return readValue();
   }
 
   // Leaves the string's characters in scratch_.

@@ -64,45 +64,38 @@ class IndentedWriter {
 
  private:
   void writeObject(const json::object_t& members, unsigned indent) {
-    if (members.empty()) {
-      text_ += "{}";
-      return;
-    }
-    text_ += "{\n";
-    const unsigned inner = indent + kIndentStep;
-    bool first = true;
-    for (const auto& [key, member] : members) {
-      if (!first) text_ += ",\n";
-      first = false;
-      text_.append(inner, ' ');
-      writeString(key);
+    writeContainer(members, '{', '}', indent, [this](const auto& member, unsigned inner) {
+      writeString(member.first);
       text_ += ": ";
-      write(member, inner);
-    }
-    closeContainer('}', indent);
+      write(member.second, inner);
+    });
   }
 
   void writeArray(const json::array_t& elements, unsigned indent) {
-    if (elements.empty()) {
-      text_ += "[]";
-      return;
-    }
-    text_ += "[\n";
-    const unsigned inner = indent + kIndentStep;
-    bool first = true;
-    for (const json& element : elements) {
-      if (!first) text_ += ",\n";
-      first = false;
-      text_.append(inner, ' ');
-      write(element, inner);
-    }
-    closeContainer(']', indent);
+    writeContainer(elements, '[', ']', indent,
+                   [this](const json& element, unsigned inner) { write(element, inner); });
   }
 
-  void closeContainer(char bracket, unsigned indent) {
+  // One item to a line, indented one step further than the brackets.
+  template <typename Items, typename WriteItem>
+  void writeContainer(const Items& items, char open, char close, unsigned indent,
+                      WriteItem&& writeItem) {
+    text_ += open;
+    if (items.empty()) {
+      text_ += close;
+      return;
+    }
+    const unsigned inner = indent + kIndentStep;
+    bool first = true;
+    for (const auto& item : items) {
+      text_ += first ? "\n" : ",\n";
+      first = false;
+      text_.append(inner, ' ');
+      writeItem(item, inner);
+    }
     text_ += '\n';
     text_.append(indent, ' ');
-    text_ += bracket;
+    text_ += close;
   }
 
   void writeString(const std::string& string) {
