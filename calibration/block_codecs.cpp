@@ -66,7 +66,7 @@ void placeSubBlock(json& object, const SubBlockRule& rule, json decoded) {
       object[rule.key] = std::move(decoded);
       break;
     case Placement::MERGE:
-      mergeInto(object, std::move(decoded));
+      mergeInto(object, decoded);
       break;
   }
 }
@@ -105,12 +105,9 @@ json readExtrinsics(ByteCursor& cursor, ExtrinsicsForm form) {
 json decodeCameraBlock(const std::uint8_t*& p, const std::uint8_t* end, ExtrinsicsForm form) {
   ByteCursor cursor(p, end);
   const auto image = readPod<CameraBlockPayload>(cursor);
-  json camera = JsonObject()
-                    .add("extrinsics", readExtrinsics(cursor, form))
-                    .add("height", image.height)
-                    .add("intrinsics", json::array())
-                    .add("width", image.width)
-                    .take();
+  json camera = {{"width", image.width}, {"height", image.height}};
+  camera["extrinsics"] = readExtrinsics(cursor, form);
+  camera["intrinsics"] = json::array();
   decodeSubBlocks(cursor, kCameraOwner, camera);
   p = cursor.position();
   return camera;
@@ -240,18 +237,8 @@ std::optional<json> decodeBlockPayload(BlockId id, ByteCursor payload) {
   return codec->decode(p, payload.end());
 }
 
-void mergeInto(json& target, json&& source) {
-  auto& from = source.get_ref<json::object_t&>();
-  auto& into = target.get_ref<json::object_t&>();
-  // Each member's node moves over whole, its key with it.
-  while (!from.empty()) {
-    auto member = from.extract(from.begin());
-    if (const auto kept = into.find(member.key()); kept != into.end()) {
-      kept->second.swap(member.mapped());
-    } else {
-      into.insert(std::move(member));
-    }
-  }
+void mergeInto(json& target, const json& source) {
+  for (const auto& [key, value] : source.items()) target[key] = value;
 }
 
 }  // namespace ravelin

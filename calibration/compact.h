@@ -246,8 +246,7 @@ class BlockCodec {
 // The codec for a block id, or none for ids without one (0, 6, 17 and up, END).
 std::unique_ptr<BlockCodec> makeBlockCodec(BlockId id);
 
-// Moves every member of the object `source` into the object `target`,
-// replacing what was there.
-void mergeInto(json& target, json&& source);
+// Copies every member of the object `source` into `target`, replacing what was there.
+void mergeInto(json& target, const json& source);
 
 }  // namespace ravelin

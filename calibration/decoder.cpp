@@ -79,7 +79,7 @@ void placeBlock(json& calibration, BlockId id, json decoded) {
       break;
     case BlockId::META_STRINGS:
       if (!calibration["metadata"].is_object()) calibration["metadata"] = json::object();
-      mergeInto(calibration["metadata"], std::move(decoded));
+      mergeInto(calibration["metadata"], decoded);
       break;
     default:
       break;

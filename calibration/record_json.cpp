@@ -14,32 +14,18 @@ json floatToJson(float value) {
 
 // The members both Kannala-Brandt records share.
 template <typename Intrinsics>
-JsonObject kannalaBrandtToJson(const Intrinsics& k, const char* cameraModel) {
-  return JsonObject()
-      .add("cameraModel", cameraModel)
-      .add("cx", floatToJson(k.cx))
-      .add("cy", floatToJson(k.cy))
-      .add("fx", floatToJson(k.fx))
-      .add("fy", floatToJson(k.fy))
-      .add("k1", floatToJson(k.k1))
-      .add("k2", floatToJson(k.k2))
-      .add("k3", floatToJson(k.k3));
-}
-
-json poseList(const std::vector<CadPose>& poses) {
-  json::array_t elements;
-  elements.reserve(poses.size());
-  for (const CadPose& pose : poses) elements.push_back(recordToJson(pose));
-  return json(std::move(elements));
+json kannalaBrandtToJson(const Intrinsics& k, const char* cameraModel) {
+  return {{"cameraModel", cameraModel}, {"fx", floatToJson(k.fx)}, {"fy", floatToJson(k.fy)},
+          {"cx", floatToJson(k.cx)},    {"cy", floatToJson(k.cy)}, {"k1", floatToJson(k.k1)},
+          {"k2", floatToJson(k.k2)},    {"k3", floatToJson(k.k3)}};
 }
 
 }  // namespace
 
 json floatArrayToJson(std::span<const float> values) {
-  json::array_t elements;
-  elements.reserve(values.size());
-  for (const float value : values) elements.emplace_back(static_cast<double>(value));
-  return json(std::move(elements));
+  json array = json::array();
+  for (const float value : values) array.push_back(floatToJson(value));
+  return array;
 }
 
 std::string_view enumerationName(std::span<const std::string_view> names, int index) {
@@ -48,11 +34,9 @@ std::string_view enumerationName(std::span<const std::string_view> names, int in
 }
 
 json recordToJson(const CadPose& pose) {
-  return JsonObject()
-      .add("plus_x", floatArrayToJson(pose.plus_x))
-      .add("plus_z", floatArrayToJson(pose.plus_z))
-      .add("position", floatArrayToJson(pose.position))
-      .take();
+  return {{"plus_x", floatArrayToJson(pose.plus_x)},
+          {"plus_z", floatArrayToJson(pose.plus_z)},
+          {"position", floatArrayToJson(pose.position)}};
 }
 
 json recordToJson(const ExtrinsicsMat& matrix) {
@@ -61,20 +45,20 @@ json recordToJson(const ExtrinsicsMat& matrix) {
 
 json recordToJson(const ImuBlockPayload& imu) {
   const auto flag = [&imu](ImuFlag bit) { return (imu.flags & bit) != 0; };
-  return JsonObject()
-      .add("bias_accel", floatArrayToJson(imu.bias_accel))
-      .add("bias_gyro", floatArrayToJson(imu.bias_gyro))
-      .add("imuToCamTimeOffset", floatToJson(imu.imuToCamTimeOffset))
-      .add("is_accel_in_device_frame", flag(kAccelInDeviceFrame))
-      .add("is_bias_additive", flag(kBiasAdditive))
-      .add("is_bias_metric", flag(kBiasMetric))
-      .add("is_bias_prescaled", flag(kBiasPrescaled))
-      .add("meters_per_accel_unit", floatToJson(imu.meters_per_accel_unit))
-      .add("scaleFactorsCrossAxis_accel", floatArrayToJson(imu.scaleFactorsCrossAxis_accel))
-      .add("scaleFactorsCrossAxis_gyro", floatArrayToJson(imu.scaleFactorsCrossAxis_gyro))
-      .add("scaleFactors_accel", floatArrayToJson(imu.scaleFactors_accel))
-      .add("scaleFactors_gyro", floatArrayToJson(imu.scaleFactors_gyro))
-      .take();
+  return {
+      {"bias_accel", floatArrayToJson(imu.bias_accel)},
+      {"bias_gyro", floatArrayToJson(imu.bias_gyro)},
+      {"scaleFactors_accel", floatArrayToJson(imu.scaleFactors_accel)},
+      {"scaleFactors_gyro", floatArrayToJson(imu.scaleFactors_gyro)},
+      {"scaleFactorsCrossAxis_accel", floatArrayToJson(imu.scaleFactorsCrossAxis_accel)},
+      {"scaleFactorsCrossAxis_gyro", floatArrayToJson(imu.scaleFactorsCrossAxis_gyro)},
+      {"meters_per_accel_unit", floatToJson(imu.meters_per_accel_unit)},
+      {"imuToCamTimeOffset", floatToJson(imu.imuToCamTimeOffset)},
+      {"is_accel_in_device_frame", flag(kAccelInDeviceFrame)},
+      {"is_bias_additive", flag(kBiasAdditive)},
+      {"is_bias_metric", flag(kBiasMetric)},
+      {"is_bias_prescaled", flag(kBiasPrescaled)},
+  };
 }
 
 json recordToJson(const ExtrinsicsOffsetPayload& offset) {
@@ -82,43 +66,44 @@ json recordToJson(const ExtrinsicsOffsetPayload& offset) {
 }
 
 json recordToJson(const CameraThermalLinear& thermal) {
-  return JsonObject()
-      .add("offset", floatArrayToJson(thermal.offset))
-      .add("slope", floatToJson(thermal.slope))
-      .take();
+  return {{"slope", floatToJson(thermal.slope)}, {"offset", floatArrayToJson(thermal.offset)}};
 }
 
 json recordToJson(const MetaDataPayload& meta) {
-  return JsonObject()
-      .add("dataset_duration_in_sec", floatToJson(meta.dataset_duration_in_sec))
-      .add("extrinsicsMethod", enumerationName(kExtrinsicsMethodNames, meta.extrinsicsMethod))
-      .add("pixel_coordinates_convention",
-           enumerationName(kPixelConventionNames, meta.pixel_coordinates_convention))
-      .add("rig_json_version", meta.rig_json_version)
-      .take();
+  return {
+      {"dataset_duration_in_sec", floatToJson(meta.dataset_duration_in_sec)},
+      {"extrinsicsMethod", enumerationName(kExtrinsicsMethodNames, meta.extrinsicsMethod)},
+      {"pixel_coordinates_convention",
+       enumerationName(kPixelConventionNames, meta.pixel_coordinates_convention)},
+      {"rig_json_version", meta.rig_json_version},
+  };
 }
 
 json recordToJson(const KbIntrinsics& k) {
-  return kannalaBrandtToJson(k, "kb").add("k4", floatToJson(k.k4)).take();
+  json object = kannalaBrandtToJson(k, "kb");
+  object["k4"] = floatToJson(k.k4);
+  return object;
 }
 
 json recordToJson(const KbSplineIntrinsics& k) {
-  return kannalaBrandtToJson(k, "kb_spline")
-      .add("gridSize", json::array({k.gridSize[0], k.gridSize[1]}))
-      .add("nodeSpacing", floatArrayToJson(k.nodeSpacing))
-      .add("sU", floatArrayToJson(k.sU))
-      .add("sV", floatArrayToJson(k.sV))
-      .take();
+  json object = kannalaBrandtToJson(k, "kb_spline");
+  object["nodeSpacing"] = floatArrayToJson(k.nodeSpacing);
+  object["sU"] = floatArrayToJson(k.sU);
+  object["sV"] = floatArrayToJson(k.sV);
+  object["gridSize"] = json::array({k.gridSize[0], k.gridSize[1]});
+  return object;
 }
 
 json recordToJson(const CadBlockPayload& cad) {
-  return JsonObject()
-      .add("__alignment_method", enumerationName(kAlignmentMethodNames, cad.alignmentMethod))
-      .add("__head", recordToJson(cad.head))
-      .add("__units", enumerationName(kUnitNames, cad.units))
-      .add("cameras", poseList(cad.cameras))
-      .add("imus", poseList(cad.imus))
-      .take();
+  json cameras = json::array();
+  for (const CadPose& pose : cad.cameras) cameras.push_back(recordToJson(pose));
+  json imus = json::array();
+  for (const CadPose& pose : cad.imus) imus.push_back(recordToJson(pose));
+  return {{"__alignment_method", enumerationName(kAlignmentMethodNames, cad.alignmentMethod)},
+          {"__units", enumerationName(kUnitNames, cad.units)},
+          {"__head", recordToJson(cad.head)},
+          {"cameras", std::move(cameras)},
+          {"imus", std::move(imus)}};
 }
 
 void throwBlockSizeMismatch(std::string_view typeName, std::size_t recordSize,

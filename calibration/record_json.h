@@ -8,30 +8,11 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "calibration/compact.h"
 
 namespace ravelin {
-
-// Builds an object member by member. A member that sorts after the ones
-// before it goes in without a search, and no member is built twice: the
-// library's initializer lists build each as a two-element array first and
-// copy every value out of the list.
-class JsonObject {
- public:
-  JsonObject() : object_(json::value_t::object) {}
-  JsonObject&& add(std::string_view key, json value) && {
-    auto& members = object_.get_ref<json::object_t&>();
-    members.insert_or_assign(members.end(), std::string(key), std::move(value));
-    return std::move(*this);
-  }
-  json take() && { return std::move(object_); }
-
- private:
-  json object_;
-};
 
 // Floats widen exactly to double, so a stored 0.1f reads back as 0.10000000149011612.
 json floatArrayToJson(std::span<const float> values);
