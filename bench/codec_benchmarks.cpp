@@ -45,6 +45,7 @@ struct BenchDocument {
   std::string name;
   BlobKind kind;
   json source;
+  std::string text;  // as decode writes it
   Bytes blob;
   std::vector<std::uint8_t> cbor;
   std::vector<std::uint8_t> msgpack;
@@ -158,6 +159,25 @@ const std::vector<Operation>& operations() {
          benchmark::DoNotOptimize(renderListing(annotation));
        },
        blobSize},
+      {"encode_text",
+       "parse and encode",
+       true,
+       {"encode"},
+       [](const BenchDocument& d) {
+         benchmark::DoNotOptimize(encodeDocument(d.kind, parseJsonDocument(d.text)));
+       },
+       blobSize},
+      {"decode_text",
+       "decode to text",
+       true,
+       {"decode"},
+       [](const BenchDocument& d) {
+         json out;
+         decodeDocument(d.kind, d.blob, out);
+         benchmark::DoNotOptimize(
+             renderJsonDocument(out, kMaxDecodedBytesPerBlobByte * d.blob.size()));
+       },
+       blobSize},
       {"verify",
        "verify",
        true,
@@ -202,7 +222,8 @@ void measure(benchmark::State& state, const Operation& op, const BenchDocument& 
 // reported and left out rather than failing every row.
 std::optional<BenchDocument> prepare(const std::string& name, BlobKind kind, json source) {
   try {
-    BenchDocument document{name, kind, std::move(source), {}, {}, {}, 0, 0};
+    BenchDocument document{name, kind, std::move(source), {}, {}, {}, {}, 0, 0};
+    document.text = document.source.dump(4);
     document.blob = encodeDocument(kind, document.source);
     document.cbor = json::to_cbor(document.source);
     document.msgpack = json::to_msgpack(document.source);

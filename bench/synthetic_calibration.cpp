@@ -69,7 +69,7 @@ json kbSplineIntrinsics(ValueSource& values) {
   return intrinsics;
 }
 
-json camera(ValueSource& values, std::size_t index) {
+json camera(ValueSource& values, std::size_t index, bool splineIntrinsics) {
   const std::string number = std::to_string(index);
   json result{{"width", 1280},
               {"height", 800},
@@ -80,7 +80,8 @@ json camera(ValueSource& values, std::size_t index) {
               {"cropRegion", {{"x", 16}, {"y", -8}}},
               {"preRotateClockwiseByDeg", 90.0}};
   result["extrinsics"] = extrinsics(values, index);
-  result["intrinsics"] = {kbIntrinsics(values), kbSplineIntrinsics(values)};
+  result["intrinsics"] = json::array({kbIntrinsics(values)});
+  if (splineIntrinsics) result["intrinsics"].push_back(kbSplineIntrinsics(values));
   result["extrinsicsOffset"] = values.array(6);
   result["focalLengthThermalModel"] = {{"slope", values.next()}, {"offset", values.array(2)}};
   result["temperature"] = {{"min", values.next()}, {"max", values.next()}};
@@ -132,7 +133,9 @@ json makeSyntheticCalibration(const SyntheticShape& shape) {
   const std::size_t cameraCount = shape.cameras;
   const std::size_t imuCount = shape.imus;
   json document{{"cameras", json::array()}, {"imus", json::array()}};
-  for (std::size_t i = 0; i < cameraCount; ++i) document["cameras"].push_back(camera(values, i));
+  for (std::size_t i = 0; i < cameraCount; ++i) {
+    document["cameras"].push_back(camera(values, i, shape.splineIntrinsics));
+  }
   for (std::size_t i = 0; i < imuCount; ++i) document["imus"].push_back(imu(values, i));
   document["cad"] = {{"__alignment_method", "CamPositionsAndIMUPosition"},
                      {"__units", "mm"},

@@ -11,6 +11,9 @@ struct SyntheticShape {
   // Numbers with all the digits of a double, as a calibration tool writes
   // its estimates, instead of multiples of 1/16 that are exact in float32.
   bool measuredValues = false;
+  // Lean cameras carry one kb lens model, as most real rigs' cameras do;
+  // full ones add a kb_spline model with its 50 grid values.
+  bool splineIntrinsics = true;
 };
 
 // A compact calibration that exercises every block and optional key: cameras

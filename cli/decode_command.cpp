@@ -1,4 +1,5 @@
 #include <stdexcept>
+#include <utility>
 
 #include "cli/blob_dispatch.h"
 #include "cli/commands.h"
@@ -23,6 +24,7 @@ void runDecode(const fs::path& blobPath, const fs::path& jsonPath) {
   // Room for the densest text, so that it is built in one piece: a
   // reservation beyond what is written costs address space only.
   writeJsonFile(decoded, jsonPath, kMaxDecodedBytesPerBlobByte * blob.size());
+  keepUntilExit(std::move(decoded));
 
   if (crcMatched) {
     logSuccess("Finished decoding %s binary file. Deserialized contents saved to %s",

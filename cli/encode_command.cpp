@@ -1,6 +1,7 @@
 #include <unistd.h>
 
 #include <stdexcept>
+#include <utility>
 
 #include "calibration/encoder.h"
 #include "cli/command_line.h"
@@ -47,8 +48,9 @@ int runEncode(const fs::path& jsonPath, const fs::path& blobPath, bool verify) {
   // Standard output carries the blob alone.
   const LogLinesToStderr routing(toStandardOutput);
 
-  const json document = loadJsonFile(jsonPath);
+  json document = loadJsonFile(jsonPath);
   const EncodedBlob blob = encodeEitherKind(document, jsonPath);
+  if (!verify) keepUntilExit(std::move(document));
   logSuccess("Successfully encoded %s binary (%d bytes)", blob.word,
              printableCount(blob.bytes.size()));
   writeFile(blob.bytes, blobPath);

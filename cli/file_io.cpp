@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cerrno>
 #include <cmath>
 #include <cstddef>
@@ -19,6 +20,9 @@
 #include <utility>
 #include <vector>
 
+#include "cli/json_document_builder.h"
+#include "cli/json_reader.h"
+#include "cli/json_text.h"
 #include "cli/output_file.h"
 #include "console/log.h"
 
@@ -185,59 +189,55 @@ class ChunkedText {
   std::size_t bytesRead_ = 0;
 };
 
-// The library's own document builder, refusing a container that would open
-// deeper than the limit. The parser keeps a stack of its own and does not
-// recurse, so checking each container as it opens bounds everything built
-// from the text. A parse callback could check the same, but the library then
-// takes a slower road that copies every key and rescans every object.
-class DepthLimitedBuilder : public nlohmann::detail::json_sax_dom_parser<json> {
- public:
-  explicit DepthLimitedBuilder(json& result) : json_sax_dom_parser(result) {}
-
-  bool start_object(std::size_t elements) {
-    enterContainer();
-    return json_sax_dom_parser::start_object(elements);
-  }
-  bool start_array(std::size_t elements) {
-    enterContainer();
-    return json_sax_dom_parser::start_array(elements);
-  }
-  bool end_object() {
-    --depth_;
-    return json_sax_dom_parser::end_object();
-  }
-  bool end_array() {
-    --depth_;
-    return json_sax_dom_parser::end_array();
-  }
-
- private:
-  void enterContainer() {
-    if (depth_ >= kMaxJsonDepth) {
-      logError("JSON input nests deeper than %d levels", kMaxJsonDepth);
-      throw std::runtime_error("JSON nesting too deep");
-    }
-    ++depth_;
-  }
-
-  int depth_ = 0;  // containers around the one that opens next
-};
-
 template <typename Iterator>
 json parseWithDepthLimit(Iterator first, Iterator last) {
-  json result;
-  DepthLimitedBuilder builder(result);
+  JsonDocumentBuilder builder(kMaxJsonDepth);
   json::sax_parse(first, last, &builder, json::input_format_t::json, /*strict=*/true,
                   /*ignore_comments=*/true);
-  return result;
+  return builder.takeDocument();
 }
 
-double roundToNineSignificantDigits(double x) {
+double roundWithFactor(double x, double factor) {
+  return std::nearbyint(x * factor) / factor;
+}
+
+double roundThroughLogarithm(double x) {
   if (std::isfinite(x) && x != 0.0) {
     const double factor = std::pow(10.0, 8.0 - std::floor(std::log10(std::fabs(x))));
-    if (std::isfinite(factor) && factor != 0.0) return std::nearbyint(x * factor) / factor;
+    if (std::isfinite(factor) && factor != 0.0) return roundWithFactor(x, factor);
   }
   return static_cast<double>(narrowToFloat32(x));
+}
+
+// Decoded numbers are float32 values, and those from 1e-14 up to 1e9 take a
+// shorter road to the same double: their rounding factor 10^(8 - exponent)
+// is one of the powers of ten a double holds exactly, and no such value lies
+// so close to a power of ten that comparing it with the nearest double gives
+// another exponent than floor(log10(x)). An exhaustive run over every
+// float32 found both roads equal.
+constexpr int kFastRoadLowestExponent = -14;
+constexpr double kFastRoadLimit = 1e9;
+// 10^kFastRoadLowestExponent up to kFastRoadLimit.
+constexpr std::array<double, 24> kFastRoadPowersOfTen = {
+    1e-14, 1e-13, 1e-12, 1e-11, 1e-10, 1e-9, 1e-8, 1e-7, 1e-6, 1e-5, 1e-4, 1e-3,
+    1e-2,  1e-1,  1e0,   1e1,   1e2,   1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9};
+constexpr std::array<double, 23> kExactPowersOfTen = {
+    1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+bool takesFastRoad(double x, double magnitude) {
+  return magnitude >= kFastRoadPowersOfTen.front() && magnitude < kFastRoadLimit &&
+         static_cast<double>(static_cast<float>(x)) == x;
+}
+
+// floor(log10(magnitude)) for a normal magnitude on the fast road: the
+// binary exponent times log10(2) (1233 / 4096) is the exponent or one less.
+int decimalExponent(double magnitude) {
+  const int binaryExponent =
+      static_cast<int>((std::bit_cast<std::uint64_t>(magnitude) >> 52) & 0x7FF) - 1023;
+  const int estimate = (binaryExponent * 1233) >> 12;
+  const auto powerAbove = static_cast<std::size_t>(estimate + 1 - kFastRoadLowestExponent);
+  return magnitude >= kFastRoadPowersOfTen[powerAbove] ? estimate + 1 : estimate;
 }
 
 // Each directory made is flushed into its parent, so that an output written
@@ -349,6 +349,12 @@ void writeFile(std::span<const std::uint8_t> bytes, const fs::path& path) {
 json loadJsonFile(const fs::path& path, std::uintmax_t* textSize) {
   const ReadDescriptor input(path);
   if (!input.isOpen()) return parseJsonDocument({});
+  // A regular file is read whole for the quick reader; a pipe or a device is
+  // parsed as it arrives, so that text that is not JSON fails at once.
+  if (input.regularFileSize()) {
+    const Bytes text = readWhole(input, path, kMaxJsonFileSize);
+    return parseJsonDocument({reinterpret_cast<const char*>(text.data()), text.size()});
+  }
   ChunkedText text(input, path, kMaxJsonFileSize);
   json document = parseWithDepthLimit(text.begin(), text.end());
   if (textSize != nullptr) *textSize = text.bytesRead();
@@ -356,6 +362,8 @@ json loadJsonFile(const fs::path& path, std::uintmax_t* textSize) {
 }
 
 json parseJsonDocument(std::string_view text) {
+  JsonDocumentBuilder builder(kMaxJsonDepth);
+  if (readCommonJson(text, builder)) return builder.takeDocument();
   return parseWithDepthLimit(text.begin(), text.end());
 }
 
@@ -366,9 +374,7 @@ std::string renderJsonDocument(json& value, std::size_t expectedSize) {
   roundJsonFloats(value);
   std::string text;
   text.reserve(expectedSize);
-  nlohmann::detail::serializer<json> writer(nlohmann::detail::output_adapter<char>(text), ' ',
-                                            json::error_handler_t::strict);
-  writer.dump(value, /*pretty_print=*/true, /*ensure_ascii=*/false, /*indent_step=*/4);
+  appendIndentedJson(value, text);
   return text;
 }
 
@@ -377,11 +383,25 @@ void writeJsonFile(json& value, const fs::path& path, std::size_t expectedSize) 
   writeOutputFile(reinterpret_cast<const std::uint8_t*>(text.data()), text.size(), path);
 }
 
+void keepUntilExit(json&& document) {
+  static json* kept = nullptr;
+  delete kept;
+  kept = new json(std::move(document));
+}
+
+double roundToNineSignificantDigits(double x) {
+  const double magnitude = std::fabs(x);
+  if (!takesFastRoad(x, magnitude)) return roundThroughLogarithm(x);
+  const auto factorExponent = static_cast<std::size_t>(8 - decimalExponent(magnitude));
+  return roundWithFactor(x, kExactPowersOfTen[factorExponent]);
+}
+
 void roundJsonFloats(json& value) {
   if (value.is_structured()) {
     for (json& element : value) roundJsonFloats(element);
   } else if (value.is_number_float()) {
-    value = roundToNineSignificantDigits(value.get<double>());
+    auto& number = value.get_ref<json::number_float_t&>();
+    number = roundToNineSignificantDigits(number);
   }
 }
 

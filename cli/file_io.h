@@ -70,7 +70,17 @@ void writeJsonFile(json& value, const fs::path& path, std::size_t expectedSize =
 // the JSON library's type_error for strings that are not valid UTF-8.
 std::string renderJsonDocument(json& value, std::size_t expectedSize = 0);
 
+// Hands a command's last document to the end of the process, which returns
+// all its pages at once: freeing a large tree node by node costs about a
+// tenth of a whole encode or decode. A second call frees the document the
+// first one kept, so a caller that runs many commands holds one at most.
+void keepUntilExit(json&& document);
+
 // Rounds every floating-point number to 9 significant digits, in place.
 void roundJsonFloats(json& value);
+// One number as roundJsonFloats rounds it: x * 10^(8 - floor(log10|x|)) to
+// the nearest integer, ties to even, divided by the factor again; numbers
+// whose factor is not a finite nonzero double are narrowed to float32.
+double roundToNineSignificantDigits(double x);
 
 }  // namespace ravelin

@@ -86,7 +86,8 @@ process_stage() {
 
 # The peer stage: the same three documents through ravelin, flatc (with
 # bench/peers/calibration.fbs) and protoc (with bench/peers/calibration.proto),
-# each document in one hyperfine call so that every row shares its load.
+# each document in one hyperfine call per place its outputs go, so that every
+# row of a table shares its load.
 peers=bench/peers
 peer_documents=build/bench/bench/ravelin_peer_documents
 feed=build/bench/bench/ravelin_feed
@@ -95,32 +96,52 @@ peer_limit=1.1
 help_limit=1.2
 stdout_limit=1.5
 
-# How every tool writes: each run below writes a new file, its old one removed
-# by the prepare step; ravelin's --force row replaces one instead. ravelin
-# writes both durably (the file flushed before it is named, the directory
-# after); flatc and protoc write in place and never flush. protoc reads standard input and writes standard output; with
-# -N there is no shell to redirect them, so ravelin_feed opens both files and
-# executes protoc, and its own cost (the feeder row less /bin/true, measured
-# in the same call) is taken off the protoc rows.
-peer_stage_document() {
-  local name=$1 runs=$2
-  local dir=$work/peers/$name out=$work/peers/$name/out
-  mkdir -p "$out/fb"
-  local doc=$dir/$name
-  "$peer_documents" write "${@:3}" "$doc"
+# Writes the document's three forms and checks what each tool gives back from
+# its own blob, number by number. Sets doc, sizes and lost_* for the tables.
+peer_prepare_document() {
+  local name=$1
+  local dir=$work/peers/$name
+  local back=$dir/back
+  mkdir -p "$back"
+  doc=$dir/$name
+  "$peer_documents" write "${@:2}" "$doc"
   "$ravelin" encode --json "$doc.json" --bin "$doc.bin" --quiet
   flatc -b -o "$dir" "$peers/calibration.fbs" "$doc.fb.json"
   "$feed" "$doc.txtpb" "$doc.pb" protoc --encode=peers.Calibration "${protoc_schema[@]}"
 
-  # Round trips: what each tool gives back from its own blob, number by number.
-  "$ravelin" decode --bin "$doc.bin" --json "$out/back.json" --quiet
-  flatc --json --strict-json --raw-binary -o "$out" "$peers/calibration.fbs" -- "$doc.fb.bin"
-  "$feed" "$doc.pb" "$out/back.txtpb" protoc --decode=peers.Calibration "${protoc_schema[@]}"
-  local lost_ravelin lost_flatc lost_protoc
-  lost_ravelin=$("$peer_documents" compare "$doc.json" "$out/back.json")
-  lost_flatc=$("$peer_documents" compare "$doc.fb.json" "$out/$name.fb.json")
-  lost_protoc=$("$peer_documents" compare "$doc.txtpb" "$out/back.txtpb")
+  "$ravelin" decode --bin "$doc.bin" --json "$back/back.json" --quiet
+  flatc --json --strict-json --raw-binary -o "$back" "$peers/calibration.fbs" -- "$doc.fb.bin"
+  "$feed" "$doc.pb" "$back/back.txtpb" protoc --decode=peers.Calibration "${protoc_schema[@]}"
+  lost_ravelin=$("$peer_documents" compare "$doc.json" "$back/back.json")
+  lost_flatc=$("$peer_documents" compare "$doc.fb.json" "$back/$name.fb.json")
+  lost_protoc=$("$peer_documents" compare "$doc.txtpb" "$back/back.txtpb")
+  sizes=$(printf 'JSON %d bytes, text format %d; blob %d, FlatBuffer %d, protobuf %d' \
+    "$(stat -c %s "$doc.json")" "$(stat -c %s "$doc.txtpb")" "$(stat -c %s "$doc.bin")" \
+    "$(stat -c %s "$doc.fb.bin")" "$(stat -c %s "$doc.pb")")
+  {
+    printf '### %s\n\n' "$name"
+    printf 'Sizes: %s. Numbers changed in the round trip: ravelin %s, flatc %s, protoc %s.\n\n' \
+      "$sizes" "$lost_ravelin" "$lost_flatc" "$lost_protoc"
+  } >>"$results/peers.md"
+  printf '| %s | %d | %d | %d | %d | %d | %s / %s / %s of %s |\n' "$name" \
+    "$(stat -c %s "$doc.json")" "$(stat -c %s "$doc.txtpb")" "$(stat -c %s "$doc.bin")" \
+    "$(stat -c %s "$doc.fb.bin")" "$(stat -c %s "$doc.pb")" "${lost_ravelin%/*}" \
+    "${lost_flatc%/*}" "${lost_protoc%/*}" "${lost_ravelin#*/}" >>"$results/peers-sizes.md"
+}
 
+# How every tool writes: each run below writes a new file, its old one removed
+# by the prepare step; ravelin's --force row replaces one instead. ravelin
+# writes both durably (the file flushed before it is named, the directory
+# after); flatc and protoc write in place and never flush. On the disk that
+# flush is what ravelin pays beyond the peers; on tmpfs it costs nothing, so
+# that table compares the work alone. protoc reads standard input and writes
+# standard output; with -N there is no shell to redirect them, so ravelin_feed
+# opens both files and executes protoc, and its own cost (the feeder row less
+# /bin/true, measured in the same call) is taken off the protoc rows.
+#   peer_time_document <name> <runs> <output directory> <place> <target suffix>
+peer_time_document() {
+  local name=$1 runs=$2 out=$3/$1 place=$4 suffix=$5
+  mkdir -p "$out/fb"
   local commands=(
     "/bin/true"
     "$feed $doc.txtpb $out/feed.out /bin/true"
@@ -139,44 +160,43 @@ peer_stage_document() {
     true true "rm -f $out/new.bin" true "rm -f $out/fb/$name.fb.bin" "rm -f $out/new.pb"
     "rm -f $out/new.json" true "rm -f $out/fb/$name.fb.json" "rm -f $out/new.txtpb" true true
   )
-  # The process-floor rows only on the small example.
-  [ "$name" = example ] || { unset 'commands[10]' 'commands[11]' 'prepare[10]' 'prepare[11]'; }
+  # The process-floor rows only on the small example, in its first call.
+  [ "$name" = example ] && [ -z "$suffix" ] ||
+    { unset 'commands[10]' 'commands[11]' 'prepare[10]' 'prepare[11]'; }
   local prepare_options=()
   for step in "${prepare[@]}"; do prepare_options+=(--prepare "$step"); done
 
-  local json=$results/peers-$name.json
+  local json=$results/peers-$name$suffix.json
   local load_before
   load_before=$(cut -d' ' -f1-3 /proc/loadavg)
   hyperfine -N -i --style basic --warmup 3 --min-runs "$runs" --export-json "$json" \
-    "${prepare_options[@]}" "${commands[@]}" >"$results/peers-$name.txt"
+    "${prepare_options[@]}" "${commands[@]}" >"$results/peers-$name$suffix.txt"
 
   local t=()
   for i in "${!commands[@]}"; do t[i]=$(figure "$json" "$i" median); done
-  size() { stat -c %s "$1"; }
-  awk -v name="$name" -v load="$load_before" -v json="$(size "$doc.json")" -v text="$(size "$doc.txtpb")" \
-    -v blob="$(size "$doc.bin")" -v fb="$(size "$doc.fb.bin")" -v pb="$(size "$doc.pb")" \
-    -v lr="$lost_ravelin" -v lf="$lost_flatc" -v lp="$lost_protoc" \
+  awk -v name="$name" -v place="$place" -v suffix="$suffix" -v load="$load_before" \
     -v t0="${t[0]}" -v tf="${t[1]}" -v en="${t[2]}" -v er="${t[3]}" -v fe="${t[4]}" -v pe="${t[5]}" \
     -v dn="${t[6]}" -v dr="${t[7]}" -v fd="${t[8]}" -v pd="${t[9]}" \
     -v help="${t[10]:-0}" -v stdout="${t[11]:-0}" -v peer_limit="$peer_limit" \
-    -v help_limit="$help_limit" -v stdout_limit="$stdout_limit" -v targets="$results/peer-targets.txt" '
+    -v help_limit="$help_limit" -v stdout_limit="$stdout_limit" -v targets="$results/peer-targets.txt" \
+    -v table="$results/peers-table.md" '
     function ms(s) { return sprintf("%.2f ms", s * 1000) }
     function target(label, value, limit, at_least) {
       ok = at_least ? value >= limit : value <= limit
-      printf "%-52s %9.3f %s %-6g %s\n", label, value, (at_least ? ">=" : "<="), limit,
+      printf "%-60s %9.3f %s %-6g %s\n", label, value, (at_least ? ">=" : "<="), limit,
         (ok ? "holds" : "MISSED") >> targets
     }
     BEGIN {
       feeder = tf - t0
       pe -= feeder; pd -= feeder
-      printf "### %s\n\n", name
-      printf "Sizes: JSON %d bytes, text format %d; blob %d, FlatBuffer %d, protobuf %d. ", json, text, blob, fb, pb
-      printf "Numbers changed in the round trip: ravelin %s, flatc %s, protoc %s. ", lr, lf, lp
-      printf "/bin/true %s, feeder %s (taken off protoc); load average %s before the call.\n\n", ms(t0), ms(feeder), load
+      printf "Outputs %s: /bin/true %s, feeder %s (taken off protoc); load average %s before the call.\n\n", place, ms(t0), ms(feeder), load
       print "| direction | ravelin, new file | ravelin, replacing | flatc | protoc | flatc / new | flatc / replacing | protoc / new | protoc / replacing |"
       print "|---|---:|---:|---:|---:|---:|---:|---:|---:|"
       printf "| encode | %s | %s | %s | %s | %.2f | %.2f | %.2f | %.2f |\n", ms(en), ms(er), ms(fe), ms(pe), fe / en, fe / er, pe / en, pe / er
       printf "| decode | %s | %s | %s | %s | %.2f | %.2f | %.2f | %.2f |\n", ms(dn), ms(dr), ms(fd), ms(pd), fd / dn, fd / dr, pd / dn, pd / dr
+      where = suffix == "" ? "disk" : "tmpfs"
+      printf "| %s | %s | encode | %s | %s | %s | %s | %.2f | %.2f | %.2f | %.2f |\n", name, where, ms(en), ms(er), ms(fe), ms(pe), fe / en, fe / er, pe / en, pe / er >> table
+      printf "| %s | %s | decode | %s | %s | %s | %s | %.2f | %.2f | %.2f | %.2f |\n", name, where, ms(dn), ms(dr), ms(fd), ms(pd), fd / dn, fd / dr, pd / dn, pd / dr >> table
       if (help > 0) printf "\nravelin --help %s (%.2f x /bin/true); ravelin decode --json - %s (%.2f x /bin/true).\n", ms(help), help / t0, ms(stdout), stdout / t0
       print ""
       if (help > 0) {
@@ -193,7 +213,7 @@ peer_stage_document() {
         for (k = 1; k <= 2; k++) {
           split("new file,replacing", modes, ",")
           for (m = 1; m <= 2; m++) {
-            target(sprintf("%s %s: %s / ravelin %s", name, dirs[d], tools[k], modes[m]),
+            target(sprintf("%s %s: %s / ravelin %s%s", name, dirs[d], tools[k], modes[m], (suffix == "" ? "" : " (tmpfs)")),
                    peer_t[dirs[d], tools[k]] / own[dirs[d], modes[m]], peer_limit, 1)
           }
         }
@@ -201,12 +221,25 @@ peer_stage_document() {
     }' >>"$results/peers.md"
 }
 
+# Outputs go to the build directory's file system, then to tmpfs.
+peer_stage_document() {
+  local name=$1 runs=$2
+  peer_prepare_document "$name" "${@:3}"
+  peer_time_document "$name" "$runs" "$disk" "on the disk ($(df --output=fstype "$disk" | tail -1 | tr -d ' '))" ""
+  peer_time_document "$name" "$runs" "$shm" "on tmpfs (/dev/shm)" "-tmpfs"
+}
+
 peer_stage() {
   : >"$results/peers.md"
   : >"$results/peer-targets.txt"
+  : >"$results/peers-table.md"
+  : >"$results/peers-sizes.md"
+  disk=$(mktemp -d build/bench/peer-outputs.XXXXXX)
+  shm=$(mktemp -d /dev/shm/ravelin-bench.XXXXXX)
+  trap 'rm -rf "$work" "$disk" "$shm"' EXIT
   peer_stage_document example 200 example examples/calibration.json
   peer_stage_document two-camera 200 two-camera
-  peer_stage_document cameras-1600 10 cameras-1600
+  peer_stage_document cameras-2000 10 cameras-2000
 }
 
 stage process && process_stage
@@ -224,6 +257,16 @@ stage peers && peer_stage
   if stage peers; then
     echo
     echo "## Beside flatc $(flatc --version | awk '{print $3}') and protoc $(protoc --version | awk '{print $2}') (hyperfine medians)"
+    echo
+    echo "| document | outputs | direction | ravelin, new file | ravelin, replacing | flatc | protoc | flatc / new | flatc / replacing | protoc / new | protoc / replacing |"
+    echo "|---|---|---|---:|---:|---:|---:|---:|---:|---:|---:|"
+    cat "$results/peers-table.md"
+    echo
+    echo "| document | JSON | text format | blob | FlatBuffer | protobuf | numbers changed: ravelin / flatc / protoc |"
+    echo "|---|---:|---:|---:|---:|---:|---|"
+    cat "$results/peers-sizes.md"
+    echo
+    echo "Each call, with its load:"
     echo
     cat "$results/peers.md"
   fi

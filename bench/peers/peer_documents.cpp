@@ -5,7 +5,7 @@
 //
 //   ravelin_peer_documents write example <compact.json> <prefix>
 //   ravelin_peer_documents write two-camera <prefix>
-//   ravelin_peer_documents write cameras-1600 <prefix>
+//   ravelin_peer_documents write cameras-2000 <prefix>
 //       writes <prefix>.json, <prefix>.fb.json and <prefix>.txtpb
 //   ravelin_peer_documents compare <sent> <returned>
 //       prints "changed/count": how many of the sent numbers did not come
@@ -174,12 +174,25 @@ std::string readFile(const std::string& path) {
   return contents.str();
 }
 
-json makeDocument(const std::string& name, const std::vector<std::string>& arguments) {
-  if (name == "example") return json::parse(readFile(arguments.at(0)), nullptr, true, true);
+// A document and the indent its JSON forms are written with (-1: none).
+struct PeerDocument {
+  json compact;
+  int indent = 4;
+};
+
+PeerDocument makeDocument(const std::string& name, const std::vector<std::string>& arguments) {
+  if (name == "example") return {json::parse(readFile(arguments.at(0)), nullptr, true, true)};
   // A device's rig: two cameras and one IMU, with an estimator's full digits.
-  if (name == "two-camera") return ravelin::bench::makeSyntheticCalibration({2, 1, true});
-  // Large, and still a blob (0.99 MB) that ravelin decodes under its 1 MiB limit.
-  if (name == "cameras-1600") return ravelin::bench::makeSyntheticCalibration({1600, 400});
+  if (name == "two-camera") return {ravelin::bench::makeSyntheticCalibration({2, 1, true})};
+  // A rig's proportions at scale: an IMU for every four cameras, each camera
+  // with one lens model and the example's optional keys. Written without
+  // whitespace, as a program writes a large document, it takes 2.2 MB; its
+  // blob (0.73 MB) stays within ravelin's 1 MiB limit.
+  if (name == "cameras-2000") {
+    return {ravelin::bench::makeSyntheticCalibration(
+                {.cameras = 2000, .imus = 500, .splineIntrinsics = false}),
+            -1};
+  }
   throw std::runtime_error("unknown document " + name);
 }
 
@@ -220,11 +233,11 @@ std::vector<float> numbersOf(const std::string& path) {
 int run(const std::vector<std::string>& arguments) {
   if (arguments.size() >= 3 && arguments[0] == "write") {
     const std::vector<std::string> rest(arguments.begin() + 2, arguments.end() - 1);
-    const json compact = makeDocument(arguments[1], rest);
-    const json peer = peerDocument(compact);
+    const PeerDocument document = makeDocument(arguments[1], rest);
+    const json peer = peerDocument(document.compact);
     const std::string& prefix = arguments.back();
-    writeFile(prefix + ".json", compact.dump(4));
-    writeFile(prefix + ".fb.json", peer.dump(4));
+    writeFile(prefix + ".json", document.compact.dump(document.indent));
+    writeFile(prefix + ".fb.json", peer.dump(document.indent));
     std::ostringstream text;
     writeTextFormat(text, peer, 0);
     writeFile(prefix + ".txtpb", text.str());

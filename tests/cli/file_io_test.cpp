@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <csignal>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -180,6 +181,31 @@ TEST(WriteJsonFile, WritesIndentedUnescapedTextWithoutFinalNewline) {
             "    ],\n    \"name\": \"caf\xc3\xa9\"\n}");
 }
 
+// The text is the library's own dump with an indent of 4, whatever the
+// document holds: escapes and UTF-8 in keys and strings, empty and nested
+// containers, the integer extremes, floats in both notations, a negative
+// zero and numbers that print as null.
+TEST(RenderJsonDocument, WritesWhatTheLibraryWrites) {
+  const double kInfinity = std::numeric_limits<double>::infinity();
+  const std::vector<json> documents = {
+      {{"quote\"key\\", "tab\tnew\nline\x01\x1f\x7f"}, {"caf\xc3\xa9", "\xf0\x9f\x98\x80"}},
+      {{"empty", json::object()},
+       {"none", json::array()},
+       {"nested", {json::array(), {{"a", {}}}}}},
+      json::array({true, false, nullptr, 0, -1, std::numeric_limits<std::int64_t>::min(),
+                   std::numeric_limits<std::uint64_t>::max(), 0.5, -0.0, 1e-5, 1e20, -2.5e-300,
+                   std::nan(""), kInfinity}),
+      "top-level string",
+      42.125,
+  };
+  for (const json& document : documents) {
+    json rounded = document;
+    roundJsonFloats(rounded);
+    json rendered = document;
+    EXPECT_EQ(renderJsonDocument(rendered), rounded.dump(4));
+  }
+}
+
 TEST(WriteJsonFile, RoundsTheCallersValueInPlace) {
   TempDir dir;
   json value = {{"x", 1234.5678901234}};
@@ -247,7 +273,15 @@ INSTANTIATE_TEST_SUITE_P(
         RoundingCase{"TieGoesToEvenBelow", 100000000.5, 100000000.0},
         RoundingCase{"TieGoesToEvenAbove", 100000001.5, 100000002.0},
         RoundingCase{"WholeNumber", 3.0, 3.0}, RoundingCase{"Zero", 0.0, 0.0},
-        RoundingCase{"NegativeZero", -0.0, -0.0},
+        // Float32 values, which decode rounds by their decimal exponent: just
+        // above and below powers of ten, and both sides of the largest one
+        // whose rounding factor a double holds exactly.
+        RoundingCase{"FloatJustAboveAPowerOfTen", -1000.00006103515625, -1000.00006},
+        RoundingCase{"FloatJustBelowAPowerOfTen", 999.99993896484375, 999.999939},
+        RoundingCase{"FloatJustAboveATenThousandth", 0.00010000000474974513, 0.000100000005},
+        RoundingCase{"FloatNearestATenThousandth", static_cast<double>(1e-4F), 9.99999975e-05},
+        RoundingCase{"LargestFloatBelowABillion", 999999936.0, 999999936.0},
+        RoundingCase{"FloatOfABillion", 1e9, 1e9}, RoundingCase{"NegativeZero", -0.0, -0.0},
         // The factor overflows: the value is narrowed to single precision, which gives zero.
         RoundingCase{"FactorOverflows", 1e-310, 0.0},
         RoundingCase{"FactorOverflowsKeepingTheSign", -1e-310, -0.0},
