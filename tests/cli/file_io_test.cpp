@@ -115,7 +115,7 @@ TEST(ReadFile, UnopenablePathsFailWithThePathAndTheReason) {
   for (const auto& [path, reason] : cases) {
     SCOPED_TRACE(path);
     CaptureStderr();
-    EXPECT_THAT([&] { readFile(path); },
+    EXPECT_THAT([&file = path] { readFile(file); },
                 ThrowsMessage<std::runtime_error>("Failed to open file: " + path.string()));
     EXPECT_EQ(GetCapturedStderr(),
               errorLine("Failed to open file: " + path.string() + " ") + errorLine(reason));
