@@ -12,9 +12,10 @@
 #include "calibration/encoder.h"
 #include "check/check.h"
 #include "check/document.h"
-#include "check/geometry.h"
 #include "check/pose_rules.h"
 #include "check/thresholds.h"
+#include "geometry/kannala_brandt.h"
+#include "geometry/vector.h"
 
 namespace ravelin {
 
@@ -22,16 +23,16 @@ namespace {
 
 using check::checkPoseAxes;
 using check::checkRotation;
-using check::degrees;
 using check::describe;
-using check::distance;
-using check::distortedAngle;
-using check::DistortionCoefficients;
 using check::Findings;
-using check::firstDistortionTurn;
 using check::Node;
-using check::norm;
-using check::Vec3;
+using geometry::degrees;
+using geometry::distance;
+using geometry::distortedAngle;
+using geometry::DistortionCoefficients;
+using geometry::firstDistortionTurn;
+using geometry::norm;
+using geometry::Vec3;
 using namespace thresholds;
 
 // CAD-form extrinsics are always millimetres (the decoder annotates them

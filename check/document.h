@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "check/check.h"
+#include "geometry/vector.h"
 
 namespace ravelin::check {
 
@@ -46,9 +47,8 @@ class Node {
 
 std::string describe(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
-// Three numbers, or a 3x3 matrix row-major.
-using Vec3 = std::array<double, 3>;
-using Mat3 = std::array<double, 9>;
+using geometry::Mat3;
+using geometry::Vec3;
 
 class Findings {
  public:

@@ -46,8 +46,4 @@ inline constexpr double kMaxCrossAxis = 0.1;
 inline constexpr double kMaxAccelBias = 1;
 inline constexpr double kMaxGyroBias = 0.2;
 
-// The distortion's slope is sampled this finely (radians) on its way out to
-// the angle the image needs; a turn is then located by bisection.
-inline constexpr double kDistortionSampleStep = 1e-3;
-
 }  // namespace ravelin::thresholds

@@ -10,8 +10,9 @@ declare -A may_include=(
   [wire]="wire console"
   [calibration]="calibration wire console"
   [device_config]="device_config wire console"
-  [check]="check calibration device_config wire"
-  [cli]="cli check calibration device_config wire console"
+  [geometry]="geometry"
+  [check]="check geometry calibration device_config wire"
+  [cli]="cli check geometry calibration device_config wire console"
   [rebind]="rebind"
 )
 
