@@ -21,18 +21,21 @@ const std::string_view kUsageText =
     "  verify            --json <cal.json> --bin <cal.bin>\n"
     "  compare-encodings --json <cal.json>\n"
     "  test-crc          --json <cal.json>\n"
+    "  report            --json|--bin <file> --html <page.html>  [--force]\n"
     "\n"
     "Options:\n"
     "  --json <path>     JSON file (encode/decode/verify/compare-encodings/test-crc)\n"
     "  --bin <path>      Binary file (encode/decode/verify)\n"
     "  --verify          Do a round-trip verification when encoding\n"
     "  --force           Overwrite output file if it exists\n"
+    "  --html <path>     HTML page (report)\n"
     "  --help, -h        Show this help\n"
     "\n"
     "Examples:\n"
     "  ravelin decode --bin cal.bin --json cal.json\n"
     "  ravelin encode --json cal.json --bin cal.bin --force\n"
-    "  ravelin verify --json cal.json --bin cal.bin\n";
+    "  ravelin verify --json cal.json --bin cal.bin\n"
+    "  ravelin report --bin cal.bin --html cal.html\n";
 
 namespace {
 
@@ -185,7 +188,30 @@ int runInspectRow(const ParsedArguments& arguments) {
   return runInspect(bin, out);
 }
 
-constexpr std::array<CommandRow, 7> kCommands = {{
+// One document in, one page out; the checks' findings go onto the page and
+// leave the exit code alone.
+int runReportRow(const ParsedArguments& arguments) {
+  const std::optional<fs::path> in = optionalPath(arguments, "--json");
+  const std::optional<fs::path> bin = optionalPath(arguments, "--bin");
+  const std::optional<fs::path> page = optionalPath(arguments, "--html");
+  if (!page || (!in && !bin)) {
+    logError("report requires --html <file> and --json <file> or --bin <file>");
+    return printUsage();
+  }
+  if (in && bin) {
+    logError("report takes --json <file> or --bin <file>, not both");
+    return printUsage();
+  }
+  const fs::path& input = in ? *in : *bin;
+  if (!checkInputAndOutput(input, in ? "Input JSON" : "Input binary", *page, "Output HTML",
+                           arguments.force)) {
+    return kExitPathRefused;
+  }
+  runReport(input, bin.has_value(), *page);
+  return kExitSuccess;
+}
+
+constexpr std::array<CommandRow, 8> kCommands = {{
     {"decode",
      {"--bin", "--json"},
      "decode requires --bin <cal.bin> and --json <cal.json>",
@@ -202,6 +228,7 @@ constexpr std::array<CommandRow, 7> kCommands = {{
     {"test-crc", {"--json", nullptr}, "test-crc requires --json <file>", runTestCrcRow},
     {"check", {nullptr, nullptr}, nullptr, runCheckRow},
     {"inspect", {"--bin", nullptr}, "inspect requires --bin <file>", runInspectRow},
+    {"report", {nullptr, nullptr}, nullptr, runReportRow},
 }};
 
 bool hasRequiredOptions(const CommandRow& row, const ParsedArguments& arguments) {

@@ -37,4 +37,8 @@ int runCheck(const std::optional<fs::path>& jsonPath, const std::optional<fs::pa
 // intact blob and 5 for a damaged one or one of no known kind.
 int runInspect(const fs::path& blobPath, const std::optional<fs::path>& jsonPath);
 
+// Writes the HTML page of the document, or of the blob when `blobInput`,
+// whatever the checks find.
+void runReport(const fs::path& inputPath, bool blobInput, const fs::path& pagePath);
+
 }  // namespace ravelin

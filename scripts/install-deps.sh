@@ -15,9 +15,11 @@ set -euo pipefail
 # starts no service: its scripts call systemctl only under a running systemd.
 # python3-jsonschema checks the JSON Schemas; zsh and fish run the completions.
 # strace shows the tests in what order an output is flushed and named.
+# chromium opens the report pages; python3-html5lib and python3-pil read the
+# pages and their screenshots.
 base=(build-essential cmake ninja-build pkg-config g++ clang clang-format
       nlohmann-json3-dev libgtest-dev libgmock-dev dpkg-dev groff-base systemd
-      python3-jsonschema zsh fish strace)
+      python3-jsonschema zsh fish strace chromium python3-html5lib python3-pil)
 cross=(g++-aarch64-linux-gnu g++-s390x-linux-gnu qemu-user googletest)
 fuzz=(clang libclang-rt-14-dev)
 bench=(libbenchmark-dev zlib1g-dev hyperfine jq flatbuffers-compiler protobuf-compiler)

@@ -33,18 +33,21 @@ Commands:
   verify            --json <cal.json> --bin <cal.bin>
   compare-encodings --json <cal.json>
   test-crc          --json <cal.json>
+  report            --json|--bin <file> --html <page.html>  [--force]
 
 Options:
   --json <path>     JSON file (encode/decode/verify/compare-encodings/test-crc)
   --bin <path>      Binary file (encode/decode/verify)
   --verify          Do a round-trip verification when encoding
   --force           Overwrite output file if it exists
+  --html <path>     HTML page (report)
   --help, -h        Show this help
 
 Examples:
   ravelin decode --bin cal.bin --json cal.json
   ravelin encode --json cal.json --bin cal.bin --force
   ravelin verify --json cal.json --bin cal.bin
+  ravelin report --bin cal.bin --html cal.html
 )";
 
 std::optional<ParsedArguments> parse(std::vector<std::string> words) {

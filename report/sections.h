@@ -1,0 +1,58 @@
+#pragma once
+
+// The parts of the page, each appended to the page's text.
+
+#include <cstddef>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "check/document.h"
+#include "report/rig.h"
+
+namespace ravelin::report {
+
+using check::Node;
+using json = nlohmann::json;
+
+// A page stays readable, and its size bounded, whatever a document holds:
+// real rigs have a handful of each.
+inline constexpr std::size_t kMaxDrawnCameras = 32;
+inline constexpr std::size_t kMaxDrawnImus = 32;
+inline constexpr std::size_t kMaxDrawnIntrinsics = 4;
+inline constexpr std::size_t kMaxListedFindings = 200;
+
+// Rays of each frustum are drawn this long (millimetres): a depth would be
+// infinite for a fisheye's rays at 90 degrees and beyond.
+inline constexpr double kFrustumRayMillimetres = 30.0;
+
+// The number at a node (booleans are no numbers here), or nothing.
+std::optional<double> numberAt(const Node& node);
+// A string node's text, a number's digits, any other value as compact JSON;
+// "—" for an absent one.
+std::string shownValue(const Node& node);
+
+// <tr><th>name</th><td>value</td></tr>, both escaped.
+void row(std::string& out, std::string_view name, std::string_view value);
+// The same row with the raw value markup.
+void rowMarkup(std::string& out, std::string_view name, std::string_view valueMarkup);
+// "[a, b, c] unit" of an array of numbers; "—" when it is none.
+std::string numberList(const Node& node, std::string_view unit, int significant = 6);
+
+// How many sections of each list the page has: the first of each list.
+struct SectionCounts {
+  std::size_t cameras;
+  std::size_t imus;
+  std::size_t eyes;
+};
+// The anchor of the section that shows the value at a JSON Pointer.
+std::string sectionAnchor(std::string_view pointer, const SectionCounts& drawn);
+
+void appendRigSection(std::string& out, const Rig& rig, std::size_t cameraCount,
+                      std::size_t imuCount);
+void appendCameraSection(std::string& out, const Node& camera, std::size_t index, const Rig& rig);
+void appendImuSection(std::string& out, const Node& imu, std::size_t index, const Rig& rig);
+void appendDeviceConfigSections(std::string& out, const Node& root);
+
+}  // namespace ravelin::report
