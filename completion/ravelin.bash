@@ -22,13 +22,16 @@ _ravelin_unused_options() {
         verify | check) options="--json --bin --quiet" ;;
         compare-encodings | test-crc) options="--json --quiet" ;;
         inspect) options="--bin --json --force --quiet" ;;
+        report) options="--json --bin --html --force --quiet" ;;
         *) return ;;
     esac
     for ((i = 2; i < COMP_CWORD; i++)); do
         used+="${COMP_WORDS[i]} "
-        # The word after --json or --bin is a path, never an option.
-        [[ ${COMP_WORDS[i]} == --json || ${COMP_WORDS[i]} == --bin ]] && ((i++))
+        # The word after a path option is a path, never an option.
+        [[ ${COMP_WORDS[i]} == --json || ${COMP_WORDS[i]} == --bin || ${COMP_WORDS[i]} == --html ]] && ((i++))
     done
+    # report reads one document: --json or --bin, not both.
+    [[ $1 == report && ($used == *" --json "* || $used == *" --bin "*) ]] && used+="--json --bin "
     for option in $options; do
         [[ $used == *" $option "* ]] || printf '%s ' "$option"
     done
@@ -43,7 +46,7 @@ _ravelin() {
         if [[ $current == -* ]]; then
             mapfile -t COMPREPLY < <(compgen -W "--help -h --version -V" -- "$current")
         else
-            mapfile -t COMPREPLY < <(compgen -W "decode encode verify compare-encodings test-crc check inspect" -- "$current")
+            mapfile -t COMPREPLY < <(compgen -W "decode encode verify compare-encodings test-crc check inspect report" -- "$current")
         fi
         return
     fi
@@ -55,6 +58,10 @@ _ravelin() {
             ;;
         --bin)
             _ravelin_paths "$current" ''
+            return
+            ;;
+        --html)
+            _ravelin_paths "$current" '*.html'
             return
             ;;
     esac

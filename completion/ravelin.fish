@@ -1,6 +1,6 @@
 # fish completion for ravelin: its commands, the options each command reads
-# (less those already given), JSON files after --json and any file after --bin,
-# and "-" (standard input or output) after both.
+# (less those already given), JSON files after --json, any file after --bin,
+# HTML files after --html, and "-" (standard input or output) after each.
 
 function __ravelin_at_command_word
     test (count (commandline -opc)) -eq 1
@@ -11,17 +11,17 @@ function __ravelin_after --argument-names option
     test (count $words) -ge 2; and test $words[-1] = $option
 end
 
-# JSON files and directories, through fish's own path completion.
-function __ravelin_json_paths
-    __fish_complete_path (commandline -ct) | string match -r -- '^.*(?:\.json|/)\t.*$'
+# Files of one extension and directories, through fish's own path completion.
+function __ravelin_paths_ending --argument-names extension
+    __fish_complete_path (commandline -ct) | string match -r -- '^.*(?:\.'$extension'|/)\t.*$'
 end
 
 # True when the command on the line reads the option and it is not given yet.
 function __ravelin_offers --argument-names option
     set -l words (commandline -opc)
     set -q words[2]; or return 1
-    # The word after --json or --bin is a path, even one that starts with "-".
-    contains -- $words[-1] --json --bin; and return 1
+    # The word after a path option is a path, even one that starts with "-".
+    contains -- $words[-1] --json --bin --html; and return 1
     switch $words[2]
         case decode decode-verify
             set offered --bin --json --force --quiet
@@ -33,15 +33,22 @@ function __ravelin_offers --argument-names option
             set offered --json --quiet
         case inspect
             set offered --bin --json --force --quiet
+        case report
+            set offered --json --bin --html --force --quiet
         case '*'
             return 1
     end
     contains -- $option $offered; or return 1
+    # report reads one document: --json or --bin, not both.
+    if test $words[2] = report; and contains -- $option --json --bin
+        contains -- --json $words[3..]; and return 1
+        contains -- --bin $words[3..]; and return 1
+    end
     set -l i 3
     while test $i -le (count $words)
         test $words[$i] = $option; and return 1
-        # The word after --json or --bin is a path, never an option.
-        if contains -- $words[$i] --json --bin
+        # The word after a path option is a path, never an option.
+        if contains -- $words[$i] --json --bin --html
             set i (math $i + 1)
         end
         set i (math $i + 1)
@@ -56,14 +63,17 @@ complete -c ravelin -n __ravelin_at_command_word -a compare-encodings -d 'compar
 complete -c ravelin -n __ravelin_at_command_word -a test-crc -d 'show the CRC-32 check on a damaged blob'
 complete -c ravelin -n __ravelin_at_command_word -a check -d 'judge a calibration or device config for plausibility'
 complete -c ravelin -n __ravelin_at_command_word -a inspect -d 'list a blob field by field, faults included'
+complete -c ravelin -n __ravelin_at_command_word -a report -d 'draw a calibration or device config as an HTML page'
 complete -c ravelin -n __ravelin_at_command_word -l help -s h -d 'show the usage text'
 complete -c ravelin -n __ravelin_at_command_word -l version -s V -d 'print the version'
 
 complete -c ravelin -n '__ravelin_offers --json' -l json -d 'the JSON document'
 complete -c ravelin -n '__ravelin_offers --bin' -l bin -d 'the blob'
-complete -c ravelin -n '__ravelin_after --json' -a '(__ravelin_json_paths)'
+complete -c ravelin -n '__ravelin_offers --html' -l html -d 'the HTML page'
+complete -c ravelin -n '__ravelin_after --json' -a '(__ravelin_paths_ending json)'
 complete -c ravelin -n '__ravelin_after --bin' -F
-complete -c ravelin -n '__ravelin_after --json; or __ravelin_after --bin' -a - -d 'standard input or output'
+complete -c ravelin -n '__ravelin_after --html' -a '(__ravelin_paths_ending html)'
+complete -c ravelin -n '__ravelin_after --json; or __ravelin_after --bin; or __ravelin_after --html' -a - -d 'standard input or output'
 complete -c ravelin -n '__ravelin_offers --verify' -l verify -d 'verify the blob after writing it'
 complete -c ravelin -n '__ravelin_offers --force' -l force -d 'replace an existing output'
 complete -c ravelin -n '__ravelin_offers --quiet' -l quiet -d 'print no log line'

@@ -14,7 +14,7 @@ registration=$(bash -c 'source "$1" && complete -p ravelin' _ "$script") ||
 workspace=$(mktemp -d)
 trap 'rm -rf "$workspace"' EXIT
 mkdir "$workspace/blobs"
-touch "$workspace/cal.json" "$workspace/cal.bin" "$workspace/notes.txt"
+touch "$workspace/cal.json" "$workspace/cal.bin" "$workspace/notes.txt" "$workspace/page.html"
 
 # Completes the words given (the last is the word being completed) in a
 # fresh shell and prints the offers, sorted, on one line.
@@ -39,7 +39,7 @@ expect() {
   [[ $actual == "$expected" ]] || fail "completing '$*': got '$actual', expected '$expected'"
 }
 
-expect "check compare-encodings decode encode inspect test-crc verify" ravelin ""
+expect "check compare-encodings decode encode inspect report test-crc verify" ravelin ""
 expect "decode" ravelin de
 expect "--help --version -V -h" ravelin -
 expect "--bin --force --json --quiet" ravelin decode --
@@ -50,8 +50,11 @@ expect "--bin --quiet" ravelin check --json cal.json ""
 expect "--json --quiet" ravelin compare-encodings ""
 expect "--force --json --quiet" ravelin inspect --bin cal.bin ""
 expect "--quiet" ravelin test-crc --json cal.json -
+expect "--force --html --quiet" ravelin report --bin cal.bin ""
+expect "- blobs page.html" ravelin report --json cal.json --html ""
+expect "--bin --force --json --quiet" ravelin report --html --force ""
 expect "" ravelin frobnicate --
-expect "- blobs cal.bin cal.json notes.txt" ravelin decode --bin ""
+expect "- blobs cal.bin cal.json notes.txt page.html" ravelin decode --bin ""
 expect "- blobs cal.json" ravelin encode --json ""
 expect "-" ravelin verify --json -
 expect "cal.json" ravelin verify --bin cal.bin --json ca

@@ -16,11 +16,11 @@ fi
 workspace=$(mktemp -d)
 trap 'rm -rf "$workspace"' EXIT
 mkdir "$workspace/blobs"
-touch "$workspace/cal.json" "$workspace/cal.bin" "$workspace/notes.txt"
+touch "$workspace/cal.json" "$workspace/cal.bin" "$workspace/notes.txt" "$workspace/page.html"
 
 # The line as typed up to the cursor, and the offers expected, sorted.
 cases=(
-  "ravelin |check compare-encodings decode encode inspect test-crc verify"
+  "ravelin |check compare-encodings decode encode inspect report test-crc verify"
   "ravelin de|decode"
   "ravelin -|--help --version -V -h"
   "ravelin decode --|--bin --force --json --quiet"
@@ -31,8 +31,11 @@ cases=(
   "ravelin compare-encodings -|--json --quiet"
   "ravelin test-crc --json cal.json -|--quiet"
   "ravelin inspect --bin cal.bin -|--force --json --quiet"
+  "ravelin report --bin cal.bin -|--force --html --quiet"
+  "ravelin report --json cal.json --html |- blobs page.html"
+  "ravelin report --html --force -|--bin --force --json --quiet"
   "ravelin frobnicate --|"
-  "ravelin decode --bin |- blobs cal.bin cal.json notes.txt"
+  "ravelin decode --bin |- blobs cal.bin cal.json notes.txt page.html"
   "ravelin encode --json |- blobs cal.json"
   "ravelin verify --json -|-"
   "ravelin verify --bin cal.bin --json ca|cal.json"
