@@ -26,6 +26,7 @@
 #include "cli/file_io.h"
 #include "console/log.h"
 #include "device_config/device_config.h"
+#include "report/report.h"
 #include "wire/annotation.h"
 #include "wire/container.h"
 
@@ -40,6 +41,8 @@ constexpr const char* kLargeScaleDocument = "calibration/synthetic-100x";
 constexpr double kLargeScale = 100.0;
 constexpr double kAllowedGrowth = 1.1;      // 100x the data may cost at most 110x the time
 constexpr double kInspectOverDecode = 2.0;  // the listing may cost what a decode costs again
+constexpr const char* kReportedDocument = "calibration/example";
+constexpr double kReportMilliseconds = 50.0;  // a page is there before a person waits for it
 
 struct BenchDocument {
   std::string name;
@@ -184,6 +187,19 @@ const std::vector<Operation>& operations() {
        {"decode"},
        [](const BenchDocument& d) {
          benchmark::DoNotOptimize(verifyRoundTrip(d.source, d.blob, kBlobName));
+       },
+       blobSize},
+      {"report",
+       "report",
+       true,
+       {},
+       [](const BenchDocument& d) {
+         const report::ReportSource source{d.name,
+                                           d.kind == BlobKind::CALIBRATION
+                                               ? report::DocumentKind::COMPACT_CALIBRATION
+                                               : report::DocumentKind::DEVICE_CONFIG,
+                                           std::nullopt};
+         benchmark::DoNotOptimize(report::renderReport(d.source, source));
        },
        blobSize},
       {"zlib_crc32",
@@ -385,6 +401,10 @@ std::vector<Target> collectTargets(const TimingTable& table,
       targets.push_back({std::string(op) + " synthetic 100x / 1x", *large / *small,
                          kLargeScale * kAllowedGrowth});
     }
+  }
+  if (const auto seconds = table.seconds("report", kReportedDocument)) {
+    targets.push_back({std::string("report ") + kReportedDocument + " (ms of CPU)", *seconds * 1e3,
+                       kReportMilliseconds});
   }
   const std::vector<Target> parsing = hostileParseTargets(table);
   targets.insert(targets.end(), parsing.begin(), parsing.end());
