@@ -43,6 +43,16 @@ void rowListIfPresent(std::string& out, std::string_view name, const Node& node,
   if (node.value() != nullptr) row(out, name, numberList(node, unit));
 }
 
+// Single precision leaves poses that agree some 1e-5 mm and 1e-5 degrees
+// apart; shown as such, that would read as a mismatch. A thousandth of a
+// millimetre or of a degree is far below what a CAD pose is held to.
+constexpr double kAgreedMillimetres = 1e-3;
+constexpr double kAgreedDegrees = 1e-3;
+
+double roundedOff(double difference, double agreed) {
+  return std::fabs(difference) < agreed ? 0.0 : difference;
+}
+
 // Where a pose sits in the head frame, and how far its CAD pose lies from it.
 void poseRows(std::string& out, const std::optional<Pose>& pose, const std::optional<Pose>& cadPose,
               const char* forwardName) {
@@ -60,7 +70,8 @@ void poseRows(std::string& out, const std::optional<Pose>& pose, const std::opti
   const double turned =
       geometry::degrees(geometry::rotationAngleBetween(pose->rotation, cadPose->rotation));
   row(out, "calibrated against CAD",
-      quantity(apart, "mm", 3) + " apart, turned by " + quantity(turned, "°", 3));
+      quantity(roundedOff(apart, kAgreedMillimetres), "mm", 3) + " apart, turned by " +
+          quantity(roundedOff(turned, kAgreedDegrees), "°", 3));
 }
 
 void temperatureRow(std::string& out, const Node& temperature) {
@@ -158,10 +169,11 @@ void appendIntrinsics(std::string& out, const Node& intrinsics, std::size_t came
   out += "</h3>";
   lensTable(out, intrinsics);
   const auto lens = lensOf(*intrinsics.value());
-  if (!lens || !image) {
+  if (!lens || !image || !hasDrawableShape(image->width, image->height)) {
     out += "<p class=\"note\">Not drawn: ";
-    out += !image ? "the image size is not two positive numbers."
-                  : "no Kannala-Brandt model with positive focal lengths and finite coefficients.";
+    out += !image  ? "the image size is not two positive numbers."
+           : !lens ? "no Kannala-Brandt model with finite coefficients."
+                   : "the image is far narrower than any sensor.";
     out += "</p></div>";
     return;
   }

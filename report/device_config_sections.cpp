@@ -56,10 +56,10 @@ void appendEyeBuffers(std::string& out, const Node& root) {
     if (device[key].value() != nullptr) row(out, key, shownValue(device[key]));
   }
   out += "</table></div>";
-  if (!width || !height || !(*width > 0 && *height > 0)) {
+  if (!width || !height || !hasDrawableShape(*width, *height)) {
     out +=
-        "<p class=\"note\">Not drawn: the eye buffer size is not two positive numbers.</p>"
-        "</section>";
+        "<p class=\"note\">Not drawn: the eye buffer size is not two positive numbers of "
+        "a display's proportions.</p></section>";
     return;
   }
   const double gap = 0.06 * *width;

@@ -46,13 +46,13 @@ border:1.5px solid currentColor}
 .badge.warning{color:#3d2a00;background:#FBE3B0;border-color:var(--cad)}
 .findings td:nth-child(2){white-space:nowrap}
 .figures{display:grid;grid-template-columns:repeat(2,minmax(0,1fr));gap:18px;align-items:start}
-.views{display:flex;gap:14px;align-items:flex-start}
-.views figure{min-width:0}
+.views{display:flex;flex-wrap:wrap;gap:14px;align-items:flex-start}
+.views figure{max-width:100%}
 figure{margin:0;break-inside:avoid}
 figcaption{font-size:13px;color:var(--muted);margin-top:4px}
 svg{display:block;width:100%;height:auto;font-family:inherit}
 svg text{font-size:11px;fill:var(--ink)}
-.rig-view text{font-size:13px}
+.rig-view text{font-size:12px}
 .legend{font-size:13px;color:var(--muted);margin:8px 0}
 .key{display:inline-block;width:22px;height:0;vertical-align:middle;margin:0 5px 0 14px;
 border-top:2.5px solid}

@@ -26,7 +26,7 @@ constexpr double kMillimetresPerMetre = 1000.0;
 constexpr double kAxisMillimetres = 15.0;
 constexpr int kBorderSamplesPerSide = 6;
 // The longest side of the rig's bounds takes this many drawing units.
-constexpr double kLongestSide = 300.0;
+constexpr double kLongestSide = 230.0;
 constexpr double kMargin = 28.0;
 // Labels run to the right of what they name.
 constexpr double kLabelRoom = 84.0;
@@ -257,8 +257,9 @@ void drawCompass(std::string& out, const ViewCanvas& canvas, const View& view) {
 
 void drawView(std::string& out, const View& view, const Scene& scene, const Rig& rig) {
   const ViewCanvas canvas(view, scene);
-  // Widths in proportion to the drawings keep one scale across the row.
-  out += describe("<figure style=\"flex:%.0f 1 0\">", canvas.width());
+  // A drawing unit is a CSS pixel, so that every view keeps the one scale
+  // and its text its size; a row too narrow for three wraps.
+  out += describe("<figure style=\"width:%.0fpx\">", canvas.width());
   out += describe(
       "<svg id=\"%s\" class=\"rig-view\" data-px-per-mm=\"%.6g\" viewBox=\"0 0 %.1f %.1f\" "
       "role=\"img\" aria-label=\"%s\">",

@@ -27,6 +27,12 @@ inline constexpr std::size_t kMaxListedFindings = 200;
 // infinite for a fisheye's rays at 90 degrees and beyond.
 inline constexpr double kFrustumRayMillimetres = 30.0;
 
+// Images and buffers are drawn to a fixed width: one more than this many
+// times taller than wide, or as much flatter, is no sensor's or display's and
+// would make a drawing of no use.
+inline constexpr double kMaxDrawnAspect = 16.0;
+bool hasDrawableShape(double width, double height);
+
 // The number at a node (booleans are no numbers here), or nothing.
 std::optional<double> numberAt(const Node& node);
 // A string node's text, a number's digits, any other value as compact JSON;

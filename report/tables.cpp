@@ -5,6 +5,11 @@
 
 namespace ravelin::report {
 
+bool hasDrawableShape(double width, double height) {
+  return width > 0.0 && height > 0.0 && height <= kMaxDrawnAspect * width &&
+         width <= kMaxDrawnAspect * height;
+}
+
 std::optional<double> numberAt(const Node& node) {
   const json* value = node.value();
   if (value == nullptr || !value->is_number()) return std::nullopt;
