@@ -12,14 +12,6 @@ namespace ravelin::report {
 
 namespace {
 
-using geometry::Pose;
-using geometry::operator*;
-using geometry::operator+;
-using geometry::operator-;
-using geometry::Vec3;
-
-constexpr double kMillimetresPerMetre = 1000.0;
-
 std::string millimetreTriple(const Vec3& metres) {
   return describe("(%s, %s, %s) mm", number(kMillimetresPerMetre * metres[0], 4).c_str(),
                   number(kMillimetresPerMetre * metres[1], 4).c_str(),

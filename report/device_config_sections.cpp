@@ -16,13 +16,8 @@ namespace ravelin::report {
 
 namespace {
 
-using geometry::Mat3;
-using geometry::operator*;
-using geometry::Vec3;
-
 // The format holds two eyes; a document may list more, which the encoder refuses.
 constexpr std::size_t kDrawnEyes = 2;
-constexpr double kMillimetresPerMetre = 1000.0;
 constexpr double kBufferFigureWidth = 560.0;
 
 std::optional<Mat3> matrixAt(const Node& node) {

@@ -5,16 +5,11 @@
 #include <utility>
 
 #include "geometry/document_models.h"
+#include "report/sections.h"
 
 namespace ravelin::report {
 
 namespace {
-
-using geometry::Pose;
-using geometry::operator*;
-using geometry::operator+;
-using geometry::operator-;
-using json = nlohmann::json;
 
 const json* member(const json& object, const char* key) {
   if (!object.is_object()) return nullptr;

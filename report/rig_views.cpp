@@ -16,13 +16,6 @@ namespace ravelin::report {
 
 namespace {
 
-using geometry::Pose;
-using geometry::operator*;
-using geometry::operator+;
-using geometry::operator-;
-using geometry::Vec3;
-
-constexpr double kMillimetresPerMetre = 1000.0;
 constexpr double kAxisMillimetres = 15.0;
 constexpr int kBorderSamplesPerSide = 6;
 // The longest side of the rig's bounds takes this many drawing units.

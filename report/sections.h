@@ -9,12 +9,22 @@
 #include <string_view>
 
 #include "check/document.h"
+#include "geometry/pose.h"
+#include "geometry/vector.h"
 #include "report/rig.h"
 
 namespace ravelin::report {
 
 using check::Node;
+using geometry::Mat3;
+using geometry::Pose;
+using geometry::Vec3;
+using geometry::operator*;
+using geometry::operator+;
+using geometry::operator-;
 using json = nlohmann::json;
+
+inline constexpr double kMillimetresPerMetre = 1000.0;
 
 // A page stays readable, and its size bounded, whatever a document holds:
 // real rigs have a handful of each.

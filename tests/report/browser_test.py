@@ -16,6 +16,7 @@ python3-pil is missing.
 import json
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -35,6 +36,9 @@ if CHROMIUM is None:
 
 RAVELIN, PROJECT, SHOTS = sys.argv[1:4]
 WINDOW = (1200, 2000)
+# A page opens in a few seconds; a machine shared by several builds may take
+# far longer, and a browser that hangs is a failure, not a wait.
+BROWSER_SECONDS = 240
 README_WIDTH = 900
 README_HEIGHT = 1880  # of the window: the header, the rig and the first camera
 # Every host name fails to resolve inside the browser, so that nothing the
@@ -77,20 +81,31 @@ def is_blank(screenshot):
 
 
 def open_in_browser(page, screenshot, workspace):
-    """The console lines and the page's requests; writes the screenshot."""
+    """The exit code, the console lines and the page's requests; writes the
+    screenshot. The exit code is None when the browser had to be stopped."""
     profile = tempfile.mkdtemp(dir=workspace)
     net_log = os.path.join(workspace, os.path.basename(screenshot) + ".netlog.json")
-    result = subprocess.run(
+    # A session of its own, so that a browser stopped for taking too long
+    # takes its helper processes with it.
+    browser = subprocess.Popen(
         [CHROMIUM, *BROWSER_OPTIONS, f"--user-data-dir={profile}", f"--log-net-log={net_log}",
          f"--screenshot={screenshot}", "file://" + os.path.abspath(page)],
-        capture_output=True, text=True, timeout=120, check=False)
-    console = [line for line in result.stderr.splitlines() if ":CONSOLE" in line]
-    return result.returncode, console, page_requests(net_log)
+        stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True, start_new_session=True)
+    try:
+        _, log = browser.communicate(timeout=BROWSER_SECONDS)
+    except subprocess.TimeoutExpired:
+        os.killpg(browser.pid, signal.SIGKILL)
+        browser.communicate()
+        return None, [], []
+    console = [line for line in log.splitlines() if ":CONSOLE" in line]
+    return browser.returncode, console, page_requests(net_log)
 
 
 def faults(page, screenshot, workspace):
     code, console, requests = open_in_browser(page, screenshot, workspace)
     found = []
+    if code is None:
+        return [f"the browser did not finish within {BROWSER_SECONDS} s"]
     if code != 0:
         found.append(f"the browser exited {code}")
     found += [f"the browser logged: {line}" for line in console]

@@ -212,7 +212,7 @@ TEST(ReportTest, DrawsOnlyTheFirstCamerasOfAHugeRig) {
   json document = loadExample("calibration.json");
   const json camera = document["cameras"][0];
   document["cameras"] = json::array();
-  for (int i = 0; i < 1000; ++i) document["cameras"].push_back(camera);
+  for (std::size_t i = 0; i <= kMaxDrawnCameras; ++i) document["cameras"].push_back(camera);
   const std::string page = renderReport(document, jsonSource(DocumentKind::COMPACT_CALIBRATION));
   EXPECT_EQ(count(page, "<section id=\"camera-"), kMaxDrawnCameras);
   EXPECT_THAT(page, HasSubstr("Only the first 32 cameras"));
