@@ -406,6 +406,8 @@ void writeStandardOutput(const std::uint8_t* data, std::size_t size) {
 
 void failToWriteStandardOutput() {
   logError("Failed to write data to standard output");
+  // Reported once: the flush at exit must not find the error again.
+  std::clearerr(stdout);
   throw std::runtime_error("Failed to write data to standard output");
 }
 

@@ -338,6 +338,41 @@ INSTANTIATE_TEST_SUITE_P(
                                   "Failed to open file for writing: ", "Read-only file system"}),
     testing::ByCaseName());
 
+struct LostStandardOutput {
+  const char* name;
+  std::vector<std::string> arguments;
+  std::string lastLines;  // what standard error ends with
+};
+
+class LostStandardOutputs : public Outputs,
+                            public ::testing::WithParamInterface<LostStandardOutput> {};
+
+TEST_P(LostStandardOutputs, AreReportedOnceWithExitTen) {
+  testing::ProcessOptions full = inDirectory(dir_.path());
+  full.outputPath = "/dev/full";
+  const ProcessResult result = testing::runRavelin(GetParam().arguments, full);
+  EXPECT_EQ(result.exitCode, kExitException);
+  EXPECT_THAT(result.err, ::testing::EndsWith(GetParam().lastLines));
+}
+
+const std::string kLostAtExit =
+    errorLine("Failed to write to standard output") + errorLine("No space left on device");
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LostStandardOutputs,
+    ::testing::Values(
+        LostStandardOutput{
+            "CompareEncodings", {"compare-encodings", "--json", "cal.json"}, kLostAtExit},
+        LostStandardOutput{"TestCrc", {"test-crc", "--json", "cal.json"}, kLostAtExit},
+        LostStandardOutput{"Version", {"--version"}, kLostAtExit},
+        // Reported where it was written, and not again at exit.
+        LostStandardOutput{
+            "DecodedDocument",
+            {"decode", "--bin", "cal.bin", "--json", "-"},
+            errorLine("Failed to write data to standard output") +
+                errorLine("Unhandled exception: Failed to write data to standard output")}),
+    testing::ByCaseName());
+
 // The durability protocol as the system sees it: the file is flushed before
 // any link or rename gives it the output's name, the directory after.
 TEST_F(Outputs, NewAndReplacedFilesAreFlushedBeforeAndAfterTheyAreNamed) {
