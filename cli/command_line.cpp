@@ -1,6 +1,7 @@
 #include "cli/command_line.h"
 
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -250,6 +251,14 @@ int runCommand(const std::optional<ParsedArguments>& arguments) {
   }
   logError("Unrecognized command '%s'", arguments->command.c_str());
   return printUsage();
+}
+
+int finishStandardOutput(int exitCode) {
+  errno = 0;
+  if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) return exitCode;
+  logError("Failed to write to standard output");
+  logSystemReason(errno);
+  return kExitException;
 }
 
 int runMain(int argc, const char* const argv[]) {

@@ -7,6 +7,7 @@
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/file_io.h"
+#include "cli/output_path.h"
 #include "console/log.h"
 #include "device_config/device_config.h"
 
@@ -43,7 +44,7 @@ void refuseTerminalOutput() {
 }  // namespace
 
 int runEncode(const fs::path& jsonPath, const fs::path& blobPath, bool verify) {
-  const bool toStandardOutput = namesStandardStream(blobPath);
+  const bool toStandardOutput = writesStandardOutput(blobPath);
   if (toStandardOutput) refuseTerminalOutput();
   // Standard output carries the blob alone.
   const LogLinesToStderr routing(toStandardOutput);
@@ -58,8 +59,9 @@ int runEncode(const fs::path& jsonPath, const fs::path& blobPath, bool verify) {
   if (!verify) return kExitSuccess;
   logInfo("Verifying binary serialization -> deserialization results in input JSON");
   // The source as it was read, since a stream cannot be read twice; a written
-  // file is read back, while what went to standard output is checked as sent.
-  if (toStandardOutput) return verifyRoundTrip(document, blob.bytes, blobPath);
+  // file is read back, while what went through a descriptor (standard output
+  // among them) is checked as sent.
+  if (outputDescriptor(blobPath)) return verifyRoundTrip(document, blob.bytes, blobPath);
   return verifyRoundTrip(document, readFile(blobPath), blobPath);
 }
 
