@@ -561,8 +561,7 @@ void Annotation::close() {
   if (element.size == kSizeFromChildren) {
     element.size = closing.end > element.offset ? closing.end - element.offset : 0;
   }
-  // The bytes that a fault skips belong to no container's own.
-  if (!element.fault) extendOpenContainer(element.offset + element.size);
+  extendOpenContainer(element.offset + element.size);
 }
 
 void Annotation::setNote(std::size_t since, std::string_view name, std::string note) {
