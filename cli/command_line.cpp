@@ -22,18 +22,25 @@ const std::string_view kUsageText =
     "  verify            --json <cal.json> --bin <cal.bin>\n"
     "  compare-encodings --json <cal.json>\n"
     "  test-crc          --json <cal.json>\n"
+    "  check             [--json <cal.json>] [--bin <cal.bin>]  (one or both)\n"
+    "  inspect           --bin <cal.bin> [--json <listing.json>] [--force]\n"
     "\n"
     "Options:\n"
     "  --json <path>     JSON file (encode/decode/verify/compare-encodings/test-crc)\n"
+    "                    (check: the document to judge; inspect: the listing's JSON)\n"
     "  --bin <path>      Binary file (encode/decode/verify)\n"
+    "                    (check and inspect: the blob to read)\n"
     "  --verify          Do a round-trip verification when encoding\n"
     "  --force           Overwrite output file if it exists\n"
+    "  --quiet           Print no log line; the exit code tells the outcome\n"
     "  --help, -h        Show this help\n"
     "\n"
     "Examples:\n"
     "  ravelin decode --bin cal.bin --json cal.json\n"
     "  ravelin encode --json cal.json --bin cal.bin --force\n"
-    "  ravelin verify --json cal.json --bin cal.bin\n";
+    "  ravelin verify --json cal.json --bin cal.bin\n"
+    "  ravelin check --json cal.json --bin cal.bin\n"
+    "  ravelin inspect --bin cal.bin --quiet\n";
 
 namespace {
 
@@ -175,7 +182,6 @@ int runCheckRow(const ParsedArguments& arguments) {
   return runCheck(in, bin);
 }
 
-// inspect is left out of the usage text, which lists the original commands.
 int runInspectRow(const ParsedArguments& arguments) {
   const fs::path bin = optionPath(arguments, "--bin");
   const std::optional<fs::path> out = optionalPath(arguments, "--json");

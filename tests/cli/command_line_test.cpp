@@ -33,18 +33,25 @@ Commands:
   verify            --json <cal.json> --bin <cal.bin>
   compare-encodings --json <cal.json>
   test-crc          --json <cal.json>
+  check             [--json <cal.json>] [--bin <cal.bin>]  (one or both)
+  inspect           --bin <cal.bin> [--json <listing.json>] [--force]
 
 Options:
   --json <path>     JSON file (encode/decode/verify/compare-encodings/test-crc)
+                    (check: the document to judge; inspect: the listing's JSON)
   --bin <path>      Binary file (encode/decode/verify)
+                    (check and inspect: the blob to read)
   --verify          Do a round-trip verification when encoding
   --force           Overwrite output file if it exists
+  --quiet           Print no log line; the exit code tells the outcome
   --help, -h        Show this help
 
 Examples:
   ravelin decode --bin cal.bin --json cal.json
   ravelin encode --json cal.json --bin cal.bin --force
   ravelin verify --json cal.json --bin cal.bin
+  ravelin check --json cal.json --bin cal.bin
+  ravelin inspect --bin cal.bin --quiet
 )";
 
 std::optional<ParsedArguments> parse(std::vector<std::string> words) {

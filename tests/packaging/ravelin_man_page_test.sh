@@ -17,10 +17,13 @@ mapfile -t usage_options < <(grep -oE -- '(^| )-{1,2}[a-z][a-z-]*' <<<"$usage" |
 mapfile -t parser_words < <(grep -oE '== "[^"]+"' "$command_line_cpp" | cut -d'"' -f2 | sort -u)
 ((${#commands[@]} > 0)) || fail "no commands found in the usage text"
 require_words "$text" "$page" "${commands[@]}" "${usage_options[@]}" "${parser_words[@]}"
-# Commands of the dispatch table that the usage text leaves out.
-mapfile -t dispatched < <(grep -oE '^\s*\{"[a-z-]+",' "$command_line_cpp" | cut -d'"' -f2)
-((${#dispatched[@]} > ${#commands[@]})) || fail "no commands beyond the usage text's in $command_line_cpp"
-require_words "$text" "$page" "${dispatched[@]}"
+# Every command of the dispatch table is in the usage text, and so on the page.
+mapfile -t dispatched < <(grep -oE '^\s*\{"[a-z][a-z-]*",' "$command_line_cpp" | cut -d'"' -f2)
+((${#dispatched[@]} > 0)) || fail "no commands found in the dispatch table of $command_line_cpp"
+for command in "${dispatched[@]}"; do
+  printf '%s\n' "${commands[@]}" | grep -qxF -- "$command" ||
+    fail "the usage text does not list the command $command"
+done
 
 documented=$(awk '/^EXIT STATUS/ { inside = 1; next } /^[A-Z]/ { inside = 0 }
                   inside && /^ +[0-9]+ / { print $1 }' <<<"$text" | sort -n | tr '\n' ' ')
@@ -44,5 +47,15 @@ require_words "$environment" "ENVIRONMENT of $page" "${variables[@]}"
 mapfile -t thresholds < <(sed -nE 's/.*constexpr double k[A-Za-z]+ = ([0-9.e-]+);.*/\1/p' "$thresholds_h")
 ((${#thresholds[@]} > 0)) || fail "no thresholds in $thresholds_h"
 require_words "$text" "$page" "${thresholds[@]}"
+
+# The page's recipe for finding damage finds a CRC-32 mismatch, the only
+# damage of this golden blob.
+recipe=$(grep -oE 'ravelin inspect --bin cal.bin \| grep .*' <<<"$text" | head -n 1 || true)
+[[ -n $recipe ]] || fail "no recipe that filters the listing of inspect on $page"
+crc_only=$(dirname "$0")/../golden/inspect/calibration-crc-mismatch.bin
+# shellcheck disable=SC2016 # expanded by the inner shell
+found=$(bash -c "${recipe/ravelin inspect --bin cal.bin/'"$0" inspect --quiet --bin "$1"'}" \
+  "$ravelin" "$crc_only" || true)
+[[ -n $found ]] || fail "the recipe '$recipe' finds nothing in $crc_only"
 
 finish
