@@ -1,5 +1,6 @@
 #include "check/document.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -31,6 +32,13 @@ Node Node::operator[](std::string_view key) const {
 Node Node::operator[](std::size_t index) const {
   const json* element = index < size() ? &(*value_)[index] : nullptr;
   return Node(element, pointer_ + "/" + std::to_string(index));
+}
+
+std::optional<double> Node::finiteNumber() const {
+  if (value_ == nullptr || !value_->is_number()) return std::nullopt;
+  const double number = value_->get<double>();
+  if (!finiteInSinglePrecision(number)) return std::nullopt;
+  return number;
 }
 
 std::optional<std::string> Node::text() const {
@@ -66,6 +74,15 @@ void Findings::warning(const Node& at, std::string reason) {
 void Findings::add(FindingSeverity severity, const Node& at, std::string value,
                    std::string reason) {
   list_.push_back({severity, at.pointer(), std::move(value), std::move(reason)});
+}
+
+bool Findings::erred(const Node& at) const {
+  const std::string& pointer = at.pointer();
+  return std::any_of(list_.begin(), list_.end(), [&pointer](const Finding& finding) {
+    return finding.severity == FindingSeverity::ERROR &&
+           finding.pointer.compare(0, pointer.size(), pointer) == 0 &&
+           (finding.pointer.size() == pointer.size() || finding.pointer[pointer.size()] == '/');
+  });
 }
 
 std::optional<double> Findings::number(const Node& node) {

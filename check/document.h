@@ -33,6 +33,9 @@ class Node {
   bool isObject() const { return value_ != nullptr && value_->is_object(); }
   // The elements of an array, none for anything else.
   std::size_t size() const { return isArray() ? value_->size() : 0; }
+  // The number when it is one and finite, without a finding either way: for a
+  // rule that reads a value which another rule judges.
+  std::optional<double> finiteNumber() const;
   // The string, or nothing for any other kind.
   std::optional<std::string> text() const;
   // The value as compact JSON; invalid UTF-8 from a blob is replaced, not refused.
@@ -80,6 +83,10 @@ class Findings {
 
   // A 3x3 matrix written as three rows of three.
   std::optional<Mat3> matrix3(const Node& node);
+
+  // Whether an error was found at `at` or within it: rules that build on a
+  // value found certainly wrong leave it alone rather than repeat the news.
+  bool erred(const Node& at) const;
 
   std::vector<Finding> take() { return std::move(list_); }
 
