@@ -35,6 +35,7 @@ Commands:
   test-crc          --json <cal.json>
   check             [--json <cal.json>] [--bin <cal.bin>]  (one or both)
   inspect           --bin <cal.bin> [--json <listing.json>] [--force]
+  diff              --old <path> --new <path>  [--json <report>] [--force]
 
 Options:
   --json <path>     JSON file (encode/decode/verify/compare-encodings/test-crc)
@@ -44,6 +45,9 @@ Options:
   --verify          Do a round-trip verification when encoding
   --force           Overwrite output file if it exists
   --quiet           Print no log line; the exit code tells the outcome
+  --old <path>      Older calibration or device config, JSON or blob (diff)
+  --new <path>      Newer one of the same kind, JSON or blob (diff)
+  --tolerance-px <px>  Pixel tolerance of the projections (diff)
   --help, -h        Show this help
 
 Examples:
@@ -52,6 +56,7 @@ Examples:
   ravelin verify --json cal.json --bin cal.bin
   ravelin check --json cal.json --bin cal.bin
   ravelin inspect --bin cal.bin --quiet
+  ravelin diff --old factory.bin --new field.bin
 )";
 
 std::optional<ParsedArguments> parse(std::vector<std::string> words) {
