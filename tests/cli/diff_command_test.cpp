@@ -163,7 +163,7 @@ TEST_F(DiffCommand, ACorruptBlobIsAChangeAndStillCompared) {
   bytes[12] ^= 0xFF;  // the stored CRC
   testing::writeBytes(blob, bytes);
   json moved = example_;
-  moved["cameras"][1]["extrinsics"]["position"][0] = 64.5;
+  moved["cameras"][1]["extrinsics"]["position"][0] = 56.6875;
   ProcessOptions standardInput;
   standardInput.input = moved.dump();
   const ProcessResult result = runRavelin({"diff", "--old", blob, "--new", "-"}, standardInput);
