@@ -1,10 +1,10 @@
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "check/check.h"
@@ -16,36 +16,43 @@ namespace {
 using json = nlohmann::json;
 using testing::PrintTo;
 
-json loadExample(const std::string& name) {
-  std::ifstream in(std::string(PROJECT_SOURCE_DIR) + "/examples/" + name);
-  return json::parse(in);
-}
-
 const char* const kCal = "calibration.json";
 const char* const kConfig = "device_config.json";
 const json kErase = json(json::value_t::discarded);
 
 enum class Expect { kNothing, kWarning, kError };
+constexpr Expect N = Expect::kNothing;
+constexpr Expect W = Expect::kWarning;
+constexpr Expect E = Expect::kError;
 
 // A value set (or, given kErase, removed) at a JSON Pointer.
-struct Change {
-  const char* pointer;
-  json value;
+using Change = std::pair<const char*, json>;
+
+// One value of an example swept across a threshold (at it, just inside, just
+// outside) or onto each branch of a rule, with the level the rule must give
+// for each. Other rules may speak at the same place; `rule` is a phrase of
+// this rule's reason that tells its findings from theirs.
+struct Sweep {
+  const char* name;
+  const char* at;  // the value swept
+  std::vector<std::pair<json, Expect>> values;
+  const char* rule = "";
+  const char* reportedAt = nullptr;  // where the rule speaks, when not at `at`
+  std::vector<Change> setup = {};    // made first
+  const char* document = kCal;
 };
 
-// An example with a few values changed, around one threshold or on one
-// branch of a rule: the rule must say nothing, warn or err at `at`. Other
-// rules may speak at `at` too; `rule` is a phrase of this rule's reason that
-// tells its findings from theirs.
-struct ThresholdCase {
-  const char* name;
-  std::vector<Change> changes;
-  Expect expect;
-  const char* at;
-  const char* rule = "";
-  const char* document = kCal;
-  void (*edit)(json&) = nullptr;
-};
+void apply(json& document, const Change& change) {
+  const json::json_pointer pointer(change.first);
+  json& parent = document[pointer.parent_pointer()];
+  if (!change.second.is_discarded()) {
+    document[pointer] = change.second;
+  } else if (parent.is_array()) {
+    parent.erase(std::stoul(pointer.back()));
+  } else {
+    parent.erase(pointer.back());
+  }
+}
 
 std::string listed(const std::vector<Finding>& findings) {
   std::ostringstream out;
@@ -54,857 +61,249 @@ std::string listed(const std::vector<Finding>& findings) {
   return out.str();
 }
 
-class RuleThreshold : public ::testing::TestWithParam<ThresholdCase> {};
-
-TEST_P(RuleThreshold, DecidesTheLevelOnEachSide) {
-  const ThresholdCase& tested = GetParam();
-  json document = loadExample(tested.document);
-  for (const Change& change : tested.changes) {
-    const json::json_pointer pointer(change.pointer);
-    json& parent = document[pointer.parent_pointer()];
-    if (!change.value.is_discarded()) {
-      document[pointer] = change.value;
-    } else if (parent.is_array()) {
-      parent.erase(std::stoul(pointer.back()));
-    } else {
-      parent.erase(pointer.back());
-    }
-  }
-  if (tested.edit != nullptr) tested.edit(document);
-  const std::vector<Finding> all =
-      tested.document == kConfig ? checkDeviceConfig(document) : checkCompactCalibration(document);
-  std::vector<Finding> judged;
-  for (const Finding& finding : all) {
-    if (finding.pointer == tested.at && finding.reason.find(tested.rule) != std::string::npos) {
-      judged.push_back(finding);
-    }
-  }
-  if (tested.expect == Expect::kNothing) {
-    EXPECT_TRUE(judged.empty()) << listed(judged);
-    return;
-  }
-  ASSERT_EQ(judged.size(), 1U) << "all findings:" << listed(all);
-  EXPECT_EQ(judged[0].severity,
-            tested.expect == Expect::kError ? FindingSeverity::ERROR : FindingSeverity::WARNING)
-      << listed(judged);
+json example(const char* name) {
+  std::ifstream in(std::string(PROJECT_SOURCE_DIR) + "/examples/" + name);
+  return json::parse(in);
 }
 
-constexpr Expect kNothing = Expect::kNothing;
-constexpr Expect kWarning = Expect::kWarning;
-constexpr Expect kError = Expect::kError;
+class RuleThreshold : public ::testing::TestWithParam<Sweep> {};
 
-const char* const kCam0Extrinsics = "/cameras/0/extrinsics";
-const char* const kCam0Lens = "/cameras/0/intrinsics/0";
+TEST_P(RuleThreshold, GivesTheLevelOnEachSide) {
+  const Sweep& sweep = GetParam();
+  const json original = example(sweep.document);
+  const std::string reportedAt = sweep.reportedAt != nullptr ? sweep.reportedAt : sweep.at;
+  for (const auto& [value, expect] : sweep.values) {
+    SCOPED_TRACE(value.is_discarded() ? "erased" : value.dump());
+    json document = original;
+    for (const Change& change : sweep.setup) apply(document, change);
+    apply(document, {sweep.at, value});
+    const std::vector<Finding> all =
+        sweep.document == kConfig ? checkDeviceConfig(document) : checkCompactCalibration(document);
+    std::vector<Finding> judged;
+    for (const Finding& finding : all) {
+      if (finding.pointer == reportedAt && finding.reason.find(sweep.rule) != std::string::npos) {
+        judged.push_back(finding);
+      }
+    }
+    if (expect == N) {
+      EXPECT_TRUE(judged.empty()) << listed(judged);
+    } else if (judged.size() != 1) {
+      ADD_FAILURE() << "expected one finding, all are:" << listed(all);
+    } else {
+      EXPECT_EQ(judged[0].severity, expect == E ? FindingSeverity::ERROR : FindingSeverity::WARNING)
+          << listed(judged);
+    }
+  }
+}
+
+// Where the rows change the example calibration.
+const char* const kM0 = "/cameras/0/extrinsics";
+const char* const kM0Row0 = "/cameras/0/extrinsics/0";
+const char* const kM0Tx = "/cameras/0/extrinsics/3";
+const char* const kM0Ty = "/cameras/0/extrinsics/7";
+const char* const kM0Tz = "/cameras/0/extrinsics/11";
+const char* const kM0Bottom = "/cameras/0/extrinsics/12";
+const char* const kM0Corner = "/cameras/0/extrinsics/15";
 const char* const kCam1Position = "/cameras/1/extrinsics/position";
+const char* const kLens = "/cameras/0/intrinsics/0";
+const char* const kFx = "/cameras/0/intrinsics/0/fx";
+const char* const kFy = "/cameras/0/intrinsics/0/fy";
+const char* const kCx = "/cameras/0/intrinsics/0/cx";
+const char* const kCy = "/cameras/0/intrinsics/0/cy";
+const char* const kK1 = "/cameras/0/intrinsics/0/k1";
+const char* const kK2 = "/cameras/0/intrinsics/0/k2";
 const char* const kCircle = "/cameras/0/imageCircleDiameterInDeg";
 const char* const kThermal = "/cameras/0/focalLengthThermalModel";
+const char* const kSlope = "/cameras/0/focalLengthThermalModel/slope";
+const char* const kGrid = "/cameras/1/intrinsics/1/gridSize";
+const char* const kSpacing = "/cameras/1/intrinsics/1/nodeSpacing";
 const Change kNoCircle{kCircle, kErase};
 
-void cadPositionsScaled(json& d, double factor) {
-  for (const char* list : {"cameras", "imus"}) {
-    for (json& pose : d["cad"][list]) {
-      for (json& v : pose["position"]) v = v.get<double>() * factor;
-    }
-  }
+// The first lens's distortion coefficients, with more changes.
+std::vector<Change> lens(double k1, double k2, double k3, double k4, std::vector<Change> more) {
+  more.insert(more.end(), {{kK1, k1},
+                           {kK2, k2},
+                           {"/cameras/0/intrinsics/0/k3", k3},
+                           {"/cameras/0/intrinsics/0/k4", k4}});
+  return more;
 }
 
-const ThresholdCase kCalibrationCases[] = {
-    // Matrix extrinsics: the bottom row, the rotation block, the translation.
-    {"BottomRowAtTolerance",
-     {{"/cameras/0/extrinsics/12", 1e-6}},
-     kNothing,
-     kCam0Extrinsics,
-     "bottom row"},
-    {"BottomRowBeyond",
-     {{"/cameras/0/extrinsics/12", 2e-6}},
-     kError,
-     kCam0Extrinsics,
-     "bottom row"},
-    {"BottomRowCornerBeyond",
-     {{"/cameras/0/extrinsics/15", 1.000002}},
-     kError,
-     kCam0Extrinsics,
-     "bottom row"},
-    {"NotTransposedWhileTheTranslationStays",
-     {{"/cameras/0/extrinsics/12", 0.5}},
-     kNothing,
-     kCam0Extrinsics,
-     "transposed"},
-    {"NotTransposedWhenOnlyTheCornerIsOff",
-     {{"/cameras/0/extrinsics/3", 0},
-      {"/cameras/0/extrinsics/7", 0},
-      {"/cameras/0/extrinsics/11", 0},
-      {"/cameras/0/extrinsics/15", 2}},
-     kNothing,
-     kCam0Extrinsics,
-     "transposed"},
-    {"RotationJustOrthonormal",
-     {{"/cameras/0/extrinsics/10", -1.0000049}},
-     kNothing,
-     kCam0Extrinsics,
-     "orthonormal"},
-    {"RotationJustNotQuite",
-     {{"/cameras/0/extrinsics/10", -1.0000051}},
-     kWarning,
-     kCam0Extrinsics,
-     "orthonormal"},
-    {"RotationNotQuiteUpToTheError",
-     {{"/cameras/0/extrinsics/5", -1.00049}},
-     kWarning,
-     kCam0Extrinsics,
-     "orthonormal"},
-    {"RotationJustBeyondTheError",
-     {{"/cameras/0/extrinsics/0", 1.00051}},
-     kError,
-     kCam0Extrinsics,
-     "orthonormal"},
-    {"TranslationOfOneMetre",
-     {{"/cameras/0/extrinsics/3", 1.0},
-      {"/cameras/0/extrinsics/7", 0.0},
-      {"/cameras/0/extrinsics/11", 0.0}},
-     kNothing,
-     kCam0Extrinsics,
-     "translation"},
-    {"TranslationBeyondOneMetre",
-     {{"/cameras/0/extrinsics/3", 1.001},
-      {"/cameras/0/extrinsics/7", 0.0},
-      {"/cameras/0/extrinsics/11", 0.0}},
-     kWarning,
-     kCam0Extrinsics,
-     "translation"},
-    // CAD-form extrinsics, always millimetres.
-    {"CadFormPositionAtOneMetre", {{kCam1Position, {1000, 0, 0}}}, kNothing, kCam1Position},
-    {"CadFormPositionBeyondOneMetre", {{kCam1Position, {1000.5, 0, 0}}}, kWarning, kCam1Position},
-    {"CadFormPositionOfOneMillimetre", {{kCam1Position, {1.0, 0, 0}}}, kNothing, kCam1Position},
-    {"CadFormPositionUnderAMillimetre", {{kCam1Position, {0.999, 0, 0}}}, kWarning, kCam1Position},
-    {"CadFormPositionOfACentimetreInMetres",
-     {{kCam1Position, {0.01, 0, 0}}},
-     kWarning,
-     kCam1Position},
-    {"CadFormPositionTooSmallForMetres",
-     {{kCam1Position, {0.0099, 0, 0}}},
-     kNothing,
-     kCam1Position},
-    // The CAD section, here in millimetres with the head at the origin.
-    {"CadPoseAtOneMetre",
-     {{"/cad/imus/0/position", {1000, 0, 0}}},
-     kNothing,
-     "/cad/imus/0/position"},
-    {"CadPoseBeyondOneMetre",
-     {{"/cad/imus/0/position", {1000.5, 0, 0}}},
-     kWarning,
-     "/cad/imus/0/position"},
-    {"CadSectionInMetresSaysMillimetres",
-     {},
-     kWarning,
-     "/cad",
-     "within a millimetre",
-     kCal,
-     [](json& d) { cadPositionsScaled(d, 1e-3); }},
-    {"CadSectionTooSmallForMetres",
-     {},
-     kNothing,
-     "/cad",
-     "within a millimetre",
-     kCal,
-     [](json& d) { cadPositionsScaled(d, 1e-4); }},
-    {"CadSectionInMetresSaysMetres",
-     {{"/cad/__units", "m"}},
-     kNothing,
-     "/cad",
-     "within a millimetre",
-     kCal,
-     [](json& d) { cadPositionsScaled(d, 1e-3); }},
-    // The CAD design against the calibrated poses: a camera under an IMU,
-    // an IMU under the head; a distance and an angle.
-    {"CadPoseJustWithinTheDistance",
-     {{"/cad/cameras/0/position/0", -82.4}},
-     kNothing,
-     "/cad/cameras/0"},
-    {"CadPoseJustBeyondTheDistance",
-     {{"/cad/cameras/0/position/0", -82.6}},
-     kWarning,
-     "/cad/cameras/0"},
-    {"CadPoseJustWithinTheAngle",
-     {{"/cad/cameras/0/plus_x", {0.996345, 0, -0.085417}},
-      {"/cad/cameras/0/plus_z", {-0.085417, 0, -0.996345}}},
-     kNothing,
-     "/cad/cameras/0"},
-    {"CadPoseJustBeyondTheAngle",
-     {{"/cad/cameras/0/plus_x", {0.996041, 0, -0.088894}},
-      {"/cad/cameras/0/plus_z", {-0.088894, 0, -0.996041}}},
-     kWarning,
-     "/cad/cameras/0"},
-    {"CadImuFarFromItsHeadPose", {{"/cad/imus/0/position/2", 56.5}}, kWarning, "/cad/imus/0"},
-    // Focal lengths, principal point, and the transposed image.
-    {"FocalRatioAtTheLowEnd",
-     {{"/cameras/0/intrinsics/0/fx", 279}, {"/cameras/0/intrinsics/0/fy", 310}},
-     kNothing,
-     kCam0Lens,
-     "fx/fy"},
-    {"FocalRatioBelow",
-     {{"/cameras/0/intrinsics/0/fx", 279}, {"/cameras/0/intrinsics/0/fy", 314}},
-     kWarning,
-     kCam0Lens,
-     "fx/fy"},
-    {"FocalRatioAtTheHighEnd",
-     {{"/cameras/0/intrinsics/0/fx", 341}, {"/cameras/0/intrinsics/0/fy", 310}},
-     kNothing,
-     kCam0Lens,
-     "fx/fy"},
-    {"FocalRatioAbove",
-     {{"/cameras/0/intrinsics/0/fx", 345}, {"/cameras/0/intrinsics/0/fy", 310}},
-     kWarning,
-     kCam0Lens,
-     "fx/fy"},
-    {"PrincipalPointOnTheLeftEdge",
-     {{"/cameras/0/intrinsics/0/cx", 0}},
-     kNothing,
-     "/cameras/0/intrinsics/0/cx",
-     "outside"},
-    {"PrincipalPointLeftOfTheImage",
-     {{"/cameras/0/intrinsics/0/cx", -0.01}},
-     kError,
-     "/cameras/0/intrinsics/0/cx",
-     "outside"},
-    {"PrincipalPointOnTheRightEdge",
-     {{"/cameras/0/intrinsics/0/cx", 640}},
-     kNothing,
-     "/cameras/0/intrinsics/0/cx",
-     "outside"},
-    {"PrincipalPointRightOfTheImage",
-     {{"/cameras/0/intrinsics/0/cx", 640.01}},
-     kError,
-     "/cameras/0/intrinsics/0/cx",
-     "outside"},
-    {"PrincipalPointBelowTheImage",
-     {{"/cameras/0/intrinsics/0/cy", 480.01}},
-     kError,
-     "/cameras/0/intrinsics/0/cy",
-     "outside"},
-    {"PrincipalPointAQuarterOffCentre",
-     {{"/cameras/0/intrinsics/0/cx", 480}},
-     kNothing,
-     "/cameras/0/intrinsics/0/cx",
-     "centre"},
-    {"PrincipalPointMoreThanAQuarterOff",
-     {{"/cameras/0/intrinsics/0/cx", 480.5}},
-     kWarning,
-     "/cameras/0/intrinsics/0/cx",
-     "centre"},
-    {"PrincipalPointAtTheEdgeOfTheTransposedCentre",
-     {{"/cameras/0/intrinsics/0/cx", 264}, {"/cameras/0/intrinsics/0/cy", 320}},
-     kWarning,
-     kCam0Lens,
-     "swapped"},
-    {"PrincipalPointJustOffTheTransposedCentre",
-     {{"/cameras/0/intrinsics/0/cx", 264.5}, {"/cameras/0/intrinsics/0/cy", 320}},
-     kNothing,
-     kCam0Lens,
-     "swapped"},
-    {"TransposedCentreTooNearThisOne",
-     {{"/cameras/0/width", 600},
-      {"/cameras/0/height", 500},
-      {"/cameras/0/intrinsics/0/cx", 250},
-      {"/cameras/0/intrinsics/0/cy", 300}},
-     kNothing,
-     kCam0Lens,
-     "swapped"},
-    {"TransposedCentreJustFarEnough",
-     {{"/cameras/0/width", 600},
-      {"/cameras/0/height", 496},
-      {"/cameras/0/intrinsics/0/cx", 248},
-      {"/cameras/0/intrinsics/0/cy", 300}},
-     kWarning,
-     kCam0Lens,
-     "swapped"},
-    // The distortion curve: where it turns against what the image needs.
-    {"TurnJustOutsideTheCircle",
-     {{"/cameras/0/intrinsics/0/k1", 0},
-      {"/cameras/0/intrinsics/0/k2", 0},
-      {"/cameras/0/intrinsics/0/k3", 0},
-      {"/cameras/0/intrinsics/0/k4", -0.1},
-      {kCircle, 116.1}},
-     kNothing,
-     kCam0Lens,
-     "stops increasing"},
-    {"TurnJustInsideTheCircle",
-     {{"/cameras/0/intrinsics/0/k1", 0},
-      {"/cameras/0/intrinsics/0/k2", 0},
-      {"/cameras/0/intrinsics/0/k3", 0},
-      {"/cameras/0/intrinsics/0/k4", -0.1},
-      {kCircle, 116.2}},
-     kError,
-     kCam0Lens,
-     "stops increasing"},
-    {"TurnJustBeyondTheCorner",
-     {{"/cameras/0/intrinsics/0/k1", 0},
-      {"/cameras/0/intrinsics/0/k2", 0},
-      {"/cameras/0/intrinsics/0/k3", 0},
-      {"/cameras/0/intrinsics/0/k4", -0.1},
-      {"/cameras/0/intrinsics/0/fx", 445},
-      {"/cameras/0/intrinsics/0/fy", 445},
-      kNoCircle},
-     kNothing,
-     kCam0Lens,
-     "stops increasing"},
-    {"TurnJustShortOfTheCorner",
-     {{"/cameras/0/intrinsics/0/k1", 0},
-      {"/cameras/0/intrinsics/0/k2", 0},
-      {"/cameras/0/intrinsics/0/k3", 0},
-      {"/cameras/0/intrinsics/0/k4", -0.1},
-      {"/cameras/0/intrinsics/0/fx", 444},
-      {"/cameras/0/intrinsics/0/fy", 444},
-      kNoCircle},
-     kError,
-     kCam0Lens,
-     "stops increasing"},
-    // A circle given in radians, or too small for the image, switches off no
-    // judgement of the corners.
-    {"TinyCircleHidesNoFoldBack",
-     {{"/cameras/0/intrinsics/0/k1", 0},
-      {"/cameras/0/intrinsics/0/k2", 0},
-      {"/cameras/0/intrinsics/0/k3", 0},
-      {"/cameras/0/intrinsics/0/k4", -0.1},
-      {kCircle, 3.15}},
-     kError,
-     kCam0Lens,
-     "farthest image corner needs"},
-    {"CircleTooSmallInPixelsHidesNoFoldBack",
-     {{"/cameras/0/intrinsics/0/fx", 50}, {"/cameras/0/intrinsics/0/fy", 50}},
-     kError,
-     kCam0Lens,
-     "farthest image corner needs"},
-    // Field of view: too narrow, beyond 180 degrees, a circle of another size.
-    {"CornerJustWideEnough",
-     {{"/cameras/0/intrinsics/0/fx", 9000}, {"/cameras/0/intrinsics/0/fy", 9000}, kNoCircle},
-     kNothing,
-     kCam0Lens,
-     "off the axis"},
-    {"CornerTooNarrow",
-     {{"/cameras/0/intrinsics/0/fx", 9300}, {"/cameras/0/intrinsics/0/fy", 9300}, kNoCircle},
-     kWarning,
-     kCam0Lens,
-     "off the axis"},
-    {"CornerJustWithin180Degrees",
-     {{"/cameras/0/intrinsics/0/k1", 0},
-      {"/cameras/0/intrinsics/0/k2", 0},
-      {"/cameras/0/intrinsics/0/k3", 0},
-      {"/cameras/0/intrinsics/0/k4", 0},
-      {"/cameras/0/intrinsics/0/fx", 128},
-      {"/cameras/0/intrinsics/0/fy", 128},
-      kNoCircle},
-     kNothing,
-     kCam0Lens,
-     "180 deg"},
-    {"CornerBeyond180Degrees",
-     {{"/cameras/0/intrinsics/0/k1", 0},
-      {"/cameras/0/intrinsics/0/k2", 0},
-      {"/cameras/0/intrinsics/0/k3", 0},
-      {"/cameras/0/intrinsics/0/k4", 0},
-      {"/cameras/0/intrinsics/0/fx", 127},
-      {"/cameras/0/intrinsics/0/fy", 127},
-      kNoCircle},
-     kWarning,
-     kCam0Lens,
-     "180 deg"},
-    {"CircleJustHalfTheShortSide",
-     {{"/cameras/0/intrinsics/0/fx", 73.2}, {"/cameras/0/intrinsics/0/fy", 73.2}},
-     kNothing,
-     kCam0Lens,
-     "image circle is"},
-    {"CircleUnderHalfTheShortSide",
-     {{"/cameras/0/intrinsics/0/fx", 73.1}, {"/cameras/0/intrinsics/0/fy", 73.1}},
-     kWarning,
-     kCam0Lens,
-     "image circle is"},
-    {"CircleJustWithinTheDiagonal",
-     {{"/cameras/0/intrinsics/0/fx", 365.6}, {"/cameras/0/intrinsics/0/fy", 365.6}},
-     kNothing,
-     kCam0Lens,
-     "image circle is"},
-    {"CircleBeyondTheDiagonal",
-     {{"/cameras/0/intrinsics/0/fx", 365.8}, {"/cameras/0/intrinsics/0/fy", 365.8}},
-     kWarning,
-     kCam0Lens,
-     "image circle is"},
-    // How far the distortion compresses or stretches the field.
-    {"StretchJustBelowRectilinear",
-     {{"/cameras/0/intrinsics/0/k1", 8.7},
-      {"/cameras/0/intrinsics/0/k2", 0},
-      {"/cameras/0/intrinsics/0/k3", 0},
-      {"/cameras/0/intrinsics/0/k4", 0},
-      kNoCircle},
-     kNothing,
-     kCam0Lens,
-     "theta_d/theta"},
-    {"StretchBeyondRectilinear",
-     {{"/cameras/0/intrinsics/0/k1", 8.9},
-      {"/cameras/0/intrinsics/0/k2", 0},
-      {"/cameras/0/intrinsics/0/k3", 0},
-      {"/cameras/0/intrinsics/0/k4", 0},
-      kNoCircle},
-     kWarning,
-     kCam0Lens,
-     "theta_d/theta"},
-    {"CompressionJustAboveTheLimit",
-     {{"/cameras/0/intrinsics/0/k1", -0.3},
-      {"/cameras/0/intrinsics/0/k2", 0.0451},
-      {"/cameras/0/intrinsics/0/k3", 0},
-      {"/cameras/0/intrinsics/0/k4", 0},
-      kNoCircle},
-     kNothing,
-     kCam0Lens,
-     "theta_d/theta"},
-    {"CompressionBeyondTheLimit",
-     {{"/cameras/0/intrinsics/0/k1", -0.3},
-      {"/cameras/0/intrinsics/0/k2", 0.0449},
-      {"/cameras/0/intrinsics/0/k3", 0},
-      {"/cameras/0/intrinsics/0/k4", 0},
-      kNoCircle},
-     kWarning,
-     kCam0Lens,
-     "theta_d/theta"},
-    // The image circle's diameter in degrees.
-    {"CircleOf360Degrees", {{kCircle, 360}}, kNothing, kCircle},
-    {"CircleBeyond360Degrees", {{kCircle, 360.5}}, kWarning, kCircle},
-    {"CircleOf10Degrees", {{kCircle, 10}}, kNothing, kCircle},
-    {"CircleUnder10Degrees", {{kCircle, 9.99}}, kWarning, kCircle},
-    {"CircleOfNothing", {{kCircle, 0}}, kWarning, kCircle},
-    // The focal length's thermal model against the focal lengths.
-    {"ThermalModelTenPerCentOff",
-     {{"/cameras/0/temperature", kErase},
-      {"/cameras/0/intrinsics/0/fx", 250},
-      {"/cameras/0/focalLengthThermalModel/offset", {275, 279.625}}},
-     kNothing,
-     kThermal},
-    {"ThermalModelMoreThanTenPerCentOff",
-     {{"/cameras/0/temperature", kErase},
-      {"/cameras/0/intrinsics/0/fx", 250},
-      {"/cameras/0/focalLengthThermalModel/offset", {275.5, 279.625}}},
-     kWarning,
-     kThermal},
-    {"ThermalModelOffInY",
-     {{"/cameras/0/focalLengthThermalModel/offset/1", 0}},
-     kWarning,
-     kThermal},
-    {"ThermalSlopeOffAtTheWarmEnd",
-     {{"/cameras/0/focalLengthThermalModel/slope", 1.0}},
-     kWarning,
-     kThermal},
-    {"ThermalSlopeHarmlessAtTheColdEnd",
-     {{"/cameras/0/focalLengthThermalModel/slope", 1.0}, {"/cameras/0/temperature/max", kErase}},
-     kNothing,
-     kThermal},
-    {"ThermalSlopeHarmlessAtZero",
-     {{"/cameras/0/focalLengthThermalModel/slope", 1.0}, {"/cameras/0/temperature", kErase}},
-     kNothing,
-     kThermal},
-    // Temperatures, pre-rotation, crop region.
-    {"TemperatureAtTheColdEnd",
-     {{"/cameras/0/temperature/min", -55}},
-     kNothing,
-     "/cameras/0/temperature/min"},
-    {"TemperatureBelowTheColdEnd",
-     {{"/cameras/0/temperature/min", -55.5}},
-     kWarning,
-     "/cameras/0/temperature/min"},
-    {"TemperatureAtTheHotEnd",
-     {{"/cameras/0/temperature/max", 150}},
-     kNothing,
-     "/cameras/0/temperature/max"},
-    {"TemperatureAboveTheHotEnd",
-     {{"/cameras/0/temperature/max", 150.5}},
-     kWarning,
-     "/cameras/0/temperature/max"},
-    {"Mtf50TemperatureInKelvin",
-     {{"/cameras/0/mtf50/temp", 308.65}},
-     kWarning,
-     "/cameras/0/mtf50/temp"},
-    {"ImuTemperatureInKelvin",
-     {{"/imus/0/temperature/max", 318.15}},
-     kWarning,
-     "/imus/0/temperature/max"},
-    {"TemperaturesInOrder",
-     {{"/cameras/0/temperature/min", 45.25}},
-     kNothing,
-     "/cameras/0/temperature"},
-    {"TemperaturesOutOfOrder",
-     {{"/cameras/0/temperature/min", 45.5}},
-     kWarning,
-     "/cameras/0/temperature"},
-    {"PreRotationThreeQuarters",
-     {{"/cameras/1/preRotateClockwiseByDeg", 270}},
-     kNothing,
-     "/cameras/1/preRotateClockwiseByDeg"},
-    {"PreRotationBack",
-     {{"/cameras/1/preRotateClockwiseByDeg", -90}},
-     kNothing,
-     "/cameras/1/preRotateClockwiseByDeg"},
-    {"PreRotationHalfAQuarter",
-     {{"/cameras/1/preRotateClockwiseByDeg", 45}},
-     kWarning,
-     "/cameras/1/preRotateClockwiseByDeg"},
-    {"PreRotationJustOff",
-     {{"/cameras/1/preRotateClockwiseByDeg", 90.5}},
-     kWarning,
-     "/cameras/1/preRotateClockwiseByDeg"},
-    {"CropAtTheLeftEdge", {{"/cameras/0/cropRegion/x", 0}}, kNothing, "/cameras/0/cropRegion/x"},
-    {"CropLeftOfTheImage", {{"/cameras/0/cropRegion/x", -1}}, kWarning, "/cameras/0/cropRegion/x"},
-    {"CropAtTheRightEdge", {{"/cameras/0/cropRegion/x", 640}}, kNothing, "/cameras/0/cropRegion/x"},
-    {"CropRightOfTheImage",
-     {{"/cameras/0/cropRegion/x", 641}},
-     kWarning,
-     "/cameras/0/cropRegion/x"},
-    {"CropAtTheBottomEdge",
-     {{"/cameras/0/cropRegion/y", 480}},
-     kNothing,
-     "/cameras/0/cropRegion/y"},
-    {"CropBelowTheImage", {{"/cameras/0/cropRegion/y", 481}}, kWarning, "/cameras/0/cropRegion/y"},
-    // The spline grid: each list, each dimension.
-    {"SplineSuShort",
-     {{"/cameras/1/intrinsics/1/sU/24", kErase}},
-     kError,
-     "/cameras/1/intrinsics/1/gridSize"},
-    {"SplineSvShort",
-     {{"/cameras/1/intrinsics/1/sV/24", kErase}},
-     kError,
-     "/cameras/1/intrinsics/1/gridSize"},
-    {"SplineGridEmptyAcross",
-     {{"/cameras/1/intrinsics/1/gridSize/0", 0}},
-     kError,
-     "/cameras/1/intrinsics/1/gridSize"},
-    {"SplineGridEmptyDown",
-     {{"/cameras/1/intrinsics/1/gridSize/1", 0}},
-     kError,
-     "/cameras/1/intrinsics/1/gridSize"},
-    {"SplineSpacingZeroAcross",
-     {{"/cameras/1/intrinsics/1/nodeSpacing/0", 0}},
-     kError,
-     "/cameras/1/intrinsics/1/nodeSpacing"},
-    {"SplineSpacingZeroDown",
-     {{"/cameras/1/intrinsics/1/nodeSpacing/1", 0}},
-     kError,
-     "/cameras/1/intrinsics/1/nodeSpacing"},
-    // IMU scale factors, cross-axis terms, biases.
-    {"ScaleFactorAtTheLowEnd",
-     {{"/imus/0/scaleFactors_accel/0", 0.8}},
-     kNothing,
-     "/imus/0/scaleFactors_accel/0"},
-    {"ScaleFactorBelow",
-     {{"/imus/0/scaleFactors_accel/0", 0.79}},
-     kWarning,
-     "/imus/0/scaleFactors_accel/0"},
-    {"ScaleFactorAtTheHighEnd",
-     {{"/imus/0/scaleFactors_accel/2", 1.2}},
-     kNothing,
-     "/imus/0/scaleFactors_accel/2"},
-    {"ScaleFactorAbove",
-     {{"/imus/0/scaleFactors_accel/2", 1.21}},
-     kWarning,
-     "/imus/0/scaleFactors_accel/2"},
-    {"CrossAxisAtTheLimit",
-     {{"/imus/0/scaleFactorsCrossAxis_gyro/5", 0.1}},
-     kNothing,
-     "/imus/0/scaleFactorsCrossAxis_gyro/5"},
-    {"CrossAxisAbove",
-     {{"/imus/0/scaleFactorsCrossAxis_gyro/5", 0.11}},
-     kWarning,
-     "/imus/0/scaleFactorsCrossAxis_gyro/5"},
-    {"CrossAxisAtTheNegativeLimit",
-     {{"/imus/0/scaleFactorsCrossAxis_accel/0", -0.1}},
-     kNothing,
-     "/imus/0/scaleFactorsCrossAxis_accel/0"},
-    {"CrossAxisBelow",
-     {{"/imus/0/scaleFactorsCrossAxis_accel/0", -0.11}},
-     kWarning,
-     "/imus/0/scaleFactorsCrossAxis_accel/0"},
-    {"MetricAccelBiasAtTheLimit",
-     {{"/imus/0/is_bias_metric", true}, {"/imus/0/bias_accel", {1, 0, 0}}},
-     kNothing,
-     "/imus/0/bias_accel"},
-    {"MetricAccelBiasBeyond",
-     {{"/imus/0/is_bias_metric", true}, {"/imus/0/bias_accel", {1.001, 0, 0}}},
-     kWarning,
-     "/imus/0/bias_accel"},
-    {"ScaledAccelBiasAtTheLimit",
-     {{"/imus/0/meters_per_accel_unit", 2}, {"/imus/0/bias_accel", {0.5, 0, 0}}},
-     kNothing,
-     "/imus/0/bias_accel"},
-    {"ScaledAccelBiasBeyond",
-     {{"/imus/0/meters_per_accel_unit", 2}, {"/imus/0/bias_accel", {0.5005, 0, 0}}},
-     kWarning,
-     "/imus/0/bias_accel"},
-    {"GyroBiasAtTheLimit", {{"/imus/0/bias_gyro", {0.2, 0, 0}}}, kNothing, "/imus/0/bias_gyro"},
-    {"GyroBiasBeyond", {{"/imus/0/bias_gyro", {0, 0, 0.2001}}}, kWarning, "/imus/0/bias_gyro"},
-    {"UnitScaleZero",
-     {{"/imus/0/meters_per_accel_unit", 0}},
-     kError,
-     "/imus/0/meters_per_accel_unit"},
-    {"UnitScaleOfGWithMetricBiases",
-     {{"/imus/0/is_bias_metric", true}, {"/imus/0/meters_per_accel_unit", 10.29}},
-     kWarning,
-     "/imus/0/meters_per_accel_unit"},
-    {"UnitScaleBeyondGWithMetricBiases",
-     {{"/imus/0/is_bias_metric", true}, {"/imus/0/meters_per_accel_unit", 10.30}},
-     kNothing,
-     "/imus/0/meters_per_accel_unit"},
-    {"UnitScaleOfInverseGWithMetricBiases",
-     {{"/imus/0/is_bias_metric", true}, {"/imus/0/meters_per_accel_unit", 0.10197}},
-     kWarning,
-     "/imus/0/meters_per_accel_unit"},
-    {"UnitScaleOfGWithBiasesInUnits",
-     {{"/imus/0/meters_per_accel_unit", 9.80665}},
-     kNothing,
-     "/imus/0/meters_per_accel_unit"},
-    // IMU rates, noise figures and clocks.
-    {"SamplingRateAtTheLowEnd",
-     {{"/imus/0/samplingRateInHz", 10}},
-     kNothing,
-     "/imus/0/samplingRateInHz"},
-    {"SamplingRateBelow",
-     {{"/imus/0/samplingRateInHz", 9.99}},
-     kWarning,
-     "/imus/0/samplingRateInHz"},
-    {"SamplingRateAtTheHighEnd",
-     {{"/imus/0/samplingRateInHz", 100000}},
-     kNothing,
-     "/imus/0/samplingRateInHz"},
-    {"SamplingRateAbove",
-     {{"/imus/0/samplingRateInHz", 100001}},
-     kWarning,
-     "/imus/0/samplingRateInHz"},
-    {"GyroNoiseAtTheLowEnd",
-     {{"/imus/0/gyroNoiseDensityStdDegsPerSecPerSqrtHz", 1e-5}},
-     kNothing,
-     "/imus/0/gyroNoiseDensityStdDegsPerSecPerSqrtHz"},
-    {"GyroNoiseBelow",
-     {{"/imus/0/gyroNoiseDensityStdDegsPerSecPerSqrtHz", 0.99e-5}},
-     kWarning,
-     "/imus/0/gyroNoiseDensityStdDegsPerSecPerSqrtHz"},
-    {"GyroNoiseAtTheHighEnd",
-     {{"/imus/0/gyroNoiseDensityStdDegsPerSecPerSqrtHz", 1}},
-     kNothing,
-     "/imus/0/gyroNoiseDensityStdDegsPerSecPerSqrtHz"},
-    {"GyroNoiseAbove",
-     {{"/imus/0/gyroNoiseDensityStdDegsPerSecPerSqrtHz", 1.01}},
-     kWarning,
-     "/imus/0/gyroNoiseDensityStdDegsPerSecPerSqrtHz"},
-    {"AccelNoiseAtTheLowEnd",
-     {{"/imus/0/accelNoiseDensityStdMtrsPerSecSqPerSqrtHz", 1e-6}},
-     kNothing,
-     "/imus/0/accelNoiseDensityStdMtrsPerSecSqPerSqrtHz"},
-    {"AccelNoiseBelow",
-     {{"/imus/0/accelNoiseDensityStdMtrsPerSecSqPerSqrtHz", 0.99e-6}},
-     kWarning,
-     "/imus/0/accelNoiseDensityStdMtrsPerSecSqPerSqrtHz"},
-    {"AccelNoiseAtTheHighEnd",
-     {{"/imus/0/accelNoiseDensityStdMtrsPerSecSqPerSqrtHz", 1}},
-     kNothing,
-     "/imus/0/accelNoiseDensityStdMtrsPerSecSqPerSqrtHz"},
-    {"AccelNoiseAbove",
-     {{"/imus/0/accelNoiseDensityStdMtrsPerSecSqPerSqrtHz", 1.01}},
-     kWarning,
-     "/imus/0/accelNoiseDensityStdMtrsPerSecSqPerSqrtHz"},
-    {"GyroDriftAtTheLowEnd",
-     {{"/imus/0/gyroBiasStdPerMinute", 1e-6}},
-     kNothing,
-     "/imus/0/gyroBiasStdPerMinute"},
-    {"GyroDriftBelow",
-     {{"/imus/0/gyroBiasStdPerMinute", 0.99e-6}},
-     kWarning,
-     "/imus/0/gyroBiasStdPerMinute"},
-    {"GyroDriftAtTheHighEnd",
-     {{"/imus/0/gyroBiasStdPerMinute", 10}},
-     kNothing,
-     "/imus/0/gyroBiasStdPerMinute"},
-    {"GyroDriftAbove",
-     {{"/imus/0/gyroBiasStdPerMinute", 10.1}},
-     kWarning,
-     "/imus/0/gyroBiasStdPerMinute"},
-    {"AccelDriftAtTheLowEnd",
-     {{"/imus/0/accelBiasStdPerMinute", 1e-6}},
-     kNothing,
-     "/imus/0/accelBiasStdPerMinute"},
-    {"AccelDriftBelow",
-     {{"/imus/0/accelBiasStdPerMinute", 0.99e-6}},
-     kWarning,
-     "/imus/0/accelBiasStdPerMinute"},
-    {"AccelDriftAtTheHighEnd",
-     {{"/imus/0/accelBiasStdPerMinute", 1}},
-     kNothing,
-     "/imus/0/accelBiasStdPerMinute"},
-    {"AccelDriftAbove",
-     {{"/imus/0/accelBiasStdPerMinute", 1.01}},
-     kWarning,
-     "/imus/0/accelBiasStdPerMinute"},
-    {"NoiseFigureZero",
-     {{"/imus/0/accelBiasStdPerMinute", 0}},
-     kError,
-     "/imus/0/accelBiasStdPerMinute"},
-    {"TimeOffsetAtTheLimit",
-     {{"/imus/0/imuToCamTimeOffset", 0.1}},
-     kNothing,
-     "/imus/0/imuToCamTimeOffset"},
-    {"TimeOffsetBeyond",
-     {{"/imus/0/imuToCamTimeOffset", 0.1001}},
-     kWarning,
-     "/imus/0/imuToCamTimeOffset"},
-    {"NegativeTimeOffsetBeyond",
-     {{"/imus/0/imuToCamTimeOffset", -0.1001}},
-     kWarning,
-     "/imus/0/imuToCamTimeOffset"},
-    // Cameras against each other, names and parents.
-    {"CamerasJustFarEnoughApart",
-     {{kCam1Position, {-68.2125, 23.4375, -15.625}}},
-     kNothing,
-     "/cameras/1/extrinsics",
-     "one place"},
-    {"CamerasTooClose",
-     {{kCam1Position, {-68.4125, 23.4375, -15.625}}},
-     kWarning,
-     "/cameras/1/extrinsics",
-     "one place"},
-    {"CamerasInOnePlaceThroughTheImu",
-     {{"/cameras/1/parent", "head"}, {kCam1Position, {-62.5, 7.8125, 15.625}}},
-     kWarning,
-     "/cameras/1/extrinsics",
-     "one place"},
-    {"CameraCopied",
-     {},
-     kError,
-     "/cameras/1",
-     "copied camera",
-     kCal,
-     [](json& d) {
-       json copy = d["cameras"][0];
-       for (const char* key : {"hardwareIdentifier", "sourceCamera", "serial"}) {
-         copy[key] = d["cameras"][1][key];
-       }
-       d["cameras"][1] = copy;
-     }},
-    {"CameraCopiedButOneNumber",
-     {},
-     kNothing,
-     "/cameras/1",
-     "copied camera",
-     kCal,
-     [](json& d) {
-       d["cameras"][1] = d["cameras"][0];
-       d["cameras"][1]["serial"] = "LC-20431-0088";
-       d["cameras"][1]["intrinsics"][0]["k4"] = -0.001;
-     }},
-    {"ImuIsItsOwnParent", {{"/imus/0/parent", "imu0"}}, kError, "/imus/0/parent"},
-    {"ParentsInACycle",
-     {{"/imus/0/parent", "cam-left-7f3a"}},
-     kError,
-     "/cameras/0/parent",
-     "cycle"},
-    {"ACycleIsNamedOnce", {{"/imus/0/parent", "cam-left-7f3a"}}, kNothing, "/imus/0/parent"},
-    {"SourceCameraTwice",
-     {{"/cameras/1/sourceCamera", "camera_left"}},
-     kWarning,
-     "/cameras/1/sourceCamera"},
-    {"NothingCalibrated",
-     {{"/cameras", json::array()}, {"/imus", json::array()}},
-     kError,
-     "/cameras"},
-    {"OnlyAnImu", {{"/cameras", json::array()}}, kNothing, "/cameras"},
-};
+// Every position of the CAD section, in its millimetres, times `factor`.
+std::vector<Change> cadPositionsTimes(double factor) {
+  std::vector<Change> changes;
+  for (const char* pose :
+       {"/cad/cameras/0/position", "/cad/cameras/1/position", "/cad/imus/0/position"}) {
+    json position = example(kCal)[json::json_pointer(pose)];
+    for (json& v : position) v = v.get<double>() * factor;
+    changes.emplace_back(pose, position);
+  }
+  return changes;
+}
 
-INSTANTIATE_TEST_SUITE_P(Calibration, RuleThreshold, ::testing::ValuesIn(kCalibrationCases),
+// Camera 0 over again under camera 1's names, with its k4 as given.
+json cameraZeroAgain(double k4) {
+  const json cameras = example(kCal)["cameras"];
+  json camera = cameras[0];
+  for (const char* key : {"hardwareIdentifier", "sourceCamera", "serial"}) {
+    camera[key] = cameras[1][key];
+  }
+  camera["intrinsics"][0]["k4"] = k4;
+  return camera;
+}
+
+// Camera 0's CAD pose turned about y.
+json cadPose(const json& plusX, const json& plusZ) {
+  return {{"plus_x", plusX}, {"plus_z", plusZ}, {"position", {-62.5, 7.8125, 15.625}}};
+}
+
+// The rows are a table: one sweep to a row, laid out by hand.
+// clang-format off
+const Sweep kCalibrationSweeps[] = {
+    // Matrix extrinsics: the bottom row, the rotation block, the translation.
+    {"BottomRow", kM0Bottom, {{1e-6, N}, {2e-6, E}}, "bottom row", kM0},
+    {"BottomRowCorner", kM0Corner, {{1.000002, E}}, "bottom row", kM0},
+    {"NotTransposedWithATranslation", kM0Bottom, {{0.5, N}}, "transposed", kM0},
+    {"NotTransposedWithTheCornerOff", kM0Corner, {{2, N}}, "transposed", kM0,
+     {{kM0Tx, 0}, {kM0Ty, 0}, {kM0Tz, 0}}},
+    {"RotationNotQuite", "/cameras/0/extrinsics/10", {{-1.0000049, N}, {-1.0000051, W}}, "ortho",
+     kM0},
+    {"RotationUpToTheError", "/cameras/0/extrinsics/5", {{-1.00049, W}}, "ortho", kM0},
+    {"RotationBeyondTheError", kM0Row0, {{1.00051, E}}, "ortho", kM0},
+    {"TranslationLength", kM0Tx, {{1.0, N}, {1.001, W}}, "translation", kM0,
+     {{kM0Ty, 0}, {kM0Tz, 0}}},
+    // CAD-form extrinsics (millimetres) and the CAD section (here millimetres).
+    {"CadFormPositionFar", kCam1Position, {{{1000, 0, 0}, N}, {{1000.5, 0, 0}, W}}},
+    {"CadFormPositionInMetres", kCam1Position,
+     {{{1, 0, 0}, N}, {{0.999, 0, 0}, W}, {{0.01, 0, 0}, W}, {{0.0099, 0, 0}, N}}},
+    {"CadPoseFromTheHead", "/cad/imus/0/position", {{{1000, 0, 0}, N}, {{1000.5, 0, 0}, W}}},
+    {"CadSectionInMetres", "/cad/__units", {{"mm", W}, {"m", N}}, "a millimetre", "/cad",
+     cadPositionsTimes(1e-3)},
+    {"CadSectionTooSmallForMetres", "/cad/__units", {{"mm", N}}, "a millimetre", "/cad",
+     cadPositionsTimes(1e-4)},
+    {"CadAgainstTheCalibratedDistance", "/cad/cameras/0/position/0", {{-82.4, N}, {-82.6, W}}, "",
+     "/cad/cameras/0"},
+    {"CadAgainstTheCalibratedAngle", "/cad/cameras/0",
+     {{cadPose({0.996345, 0, -0.085417}, {-0.085417, 0, -0.996345}), N},
+      {cadPose({0.996041, 0, -0.088894}, {-0.088894, 0, -0.996041}), W}}},
+    {"CadImuAgainstItsHeadPose", "/cad/imus/0/position/2", {{56.5, W}}, "", "/cad/imus/0"},
+    // Focal lengths, principal point, and the transposed image.
+    {"FocalRatioLow", kFy, {{310, N}, {314, W}}, "fx/fy", kLens, {{kFx, 279}}},
+    {"FocalRatioHigh", kFx, {{341, N}, {345, W}}, "fx/fy", kLens, {{kFy, 310}}},
+    {"PrincipalPointInTheWidth", kCx, {{0, N}, {-0.01, E}, {640, N}, {640.01, E}}, "outside"},
+    {"PrincipalPointInTheHeight", kCy, {{480.01, E}}, "outside"},
+    {"PrincipalPointOffCentre", kCx, {{480, N}, {480.5, W}}, "centre"},
+    {"AtTheTransposedCentre", kCx, {{264, W}, {264.5, N}}, "swapped", kLens, {{kCy, 320}}},
+    {"TransposedCentreFarFromThisOne", "/cameras/0/height", {{500, N}, {496, W}}, "swapped", kLens,
+     {{"/cameras/0/width", 600}, {kCx, 250}, {kCy, 300}}},
+    // The distortion curve against what the image needs; a circle given in
+    // radians or too small in pixels hides no fold-back.
+    {"TurnInTheCircle", kCircle, {{116.1, N}, {116.2, E}}, "stops", kLens, lens(0, 0, 0, -0.1, {})},
+    {"TurnBeforeTheCorner", kFx, {{445, N}, {440, E}}, "stops", kLens,
+     lens(0, 0, 0, -0.1, {kNoCircle, {kFy, 445}})},
+    {"TinyCircleHidesNoFoldBack", kCircle, {{3.15, E}}, "corner needs", kLens,
+     lens(0, 0, 0, -0.1, {})},
+    {"SmallCircleHidesNoFoldBack", kFx, {{50, E}}, "corner needs", kLens, {{kFy, 50}}},
+    // The field of view: too narrow, beyond 180 degrees, a circle of another size.
+    {"CornerNarrow", kFx, {{9000, N}, {9300, W}}, "off the axis", kLens, {kNoCircle, {kFy, 9000}}},
+    {"CornerBeyond180Degrees", kFx, {{128, N}, {127, W}}, "180 deg", kLens,
+     lens(0, 0, 0, 0, {kNoCircle, {kFy, 128}})},
+    {"CircleAgainstTheShortSide", kFx, {{73.2, N}, {73.0, W}}, "circle is", kLens, {{kFy, 73.2}}},
+    {"CircleAgainstTheDiagonal", kFx, {{365.5, N}, {365.9, W}}, "circle is", kLens, {{kFy, 365.7}}},
+    {"CircleInDegrees", kCircle, {{360, N}, {360.5, W}, {10, N}, {9.99, W}, {0, W}}},
+    // How far the distortion compresses or stretches the field.
+    {"Stretch", kK1, {{8.7, N}, {8.9, W}}, "theta_d/theta", kLens, lens(0, 0, 0, 0, {kNoCircle})},
+    {"Compression", kK2, {{0.0451, N}, {0.0449, W}}, "theta_d/theta", kLens,
+     lens(-0.3, 0, 0, 0, {kNoCircle})},
+    // The focal length's thermal model against the focal lengths.
+    {"ThermalOffsetX", "/cameras/0/focalLengthThermalModel/offset/0", {{275, N}, {275.5, W}}, "",
+     kThermal, {{"/cameras/0/temperature", kErase}, {kFx, 250}}},
+    {"ThermalOffsetY", "/cameras/0/focalLengthThermalModel/offset/1", {{0, W}}, "", kThermal},
+    {"ThermalSlopeWarm", kSlope, {{1.0, W}}, "", kThermal},
+    {"ThermalSlopeCold", kSlope, {{1.0, N}}, "", kThermal,
+     {{"/cameras/0/temperature/max", kErase}}},
+    {"ThermalSlopeAtZero", kSlope, {{1.0, N}}, "", kThermal, {{"/cameras/0/temperature", kErase}}},
+    // Temperatures, pre-rotation, crop region, spline grid.
+    {"TemperatureCold", "/cameras/0/temperature/min", {{-55, N}, {-55.5, W}}},
+    {"TemperatureHot", "/cameras/0/temperature/max", {{150, N}, {150.5, W}}},
+    {"Mtf50TemperatureInKelvin", "/cameras/0/mtf50/temp", {{308.65, W}}},
+    {"ImuTemperatureInKelvin", "/imus/0/temperature/max", {{318.15, W}}},
+    {"TemperaturesInOrder", "/cameras/0/temperature/min", {{45.25, N}, {45.5, W}}, "above",
+     "/cameras/0/temperature"},
+    {"PreRotation", "/cameras/1/preRotateClockwiseByDeg", {{270, N}, {-90, N}, {45, W}, {90.5, W}}},
+    {"CropAcross", "/cameras/0/cropRegion/x", {{0, N}, {-1, W}, {640, N}, {641, W}}},
+    {"CropDown", "/cameras/0/cropRegion/y", {{480, N}, {481, W}}},
+    {"SplineSu", "/cameras/1/intrinsics/1/sU/24", {{kErase, E}}, "", kGrid},
+    {"SplineSv", "/cameras/1/intrinsics/1/sV/24", {{kErase, E}}, "", kGrid},
+    {"SplineGridAcross", "/cameras/1/intrinsics/1/gridSize/0", {{0, E}}, "", kGrid},
+    {"SplineGridDown", "/cameras/1/intrinsics/1/gridSize/1", {{0, E}}, "", kGrid},
+    {"SplineSpacingAcross", "/cameras/1/intrinsics/1/nodeSpacing/0", {{0, E}}, "", kSpacing},
+    {"SplineSpacingDown", "/cameras/1/intrinsics/1/nodeSpacing/1", {{0, E}}, "", kSpacing},
+    // IMU scale factors, cross-axis terms, biases, unit scale.
+    {"ScaleFactorLow", "/imus/0/scaleFactors_accel/0", {{0.8, N}, {0.79, W}}},
+    {"ScaleFactorHigh", "/imus/0/scaleFactors_accel/2", {{1.2, N}, {1.21, W}}},
+    {"CrossAxisHigh", "/imus/0/scaleFactorsCrossAxis_gyro/5", {{0.1, N}, {0.11, W}}},
+    {"CrossAxisLow", "/imus/0/scaleFactorsCrossAxis_accel/0", {{-0.1, N}, {-0.11, W}}},
+    {"MetricAccelBias", "/imus/0/bias_accel", {{{1, 0, 0}, N}, {{1.001, 0, 0}, W}}, "", nullptr,
+     {{"/imus/0/is_bias_metric", true}}},
+    {"ScaledAccelBias", "/imus/0/bias_accel", {{{0.5, 0, 0}, N}, {{0.5005, 0, 0}, W}}, "", nullptr,
+     {{"/imus/0/meters_per_accel_unit", 2}}},
+    {"GyroBias", "/imus/0/bias_gyro", {{{0.2, 0, 0}, N}, {{0, 0, 0.2001}, W}}},
+    {"UnitScale", "/imus/0/meters_per_accel_unit", {{0, E}, {9.80665, N}}},
+    {"UnitScaleOfMetricBiases", "/imus/0/meters_per_accel_unit",
+     {{10.29, W}, {10.3, N}, {0.10197, W}}, "", nullptr, {{"/imus/0/is_bias_metric", true}}},
+    // IMU rates, noise figures and clocks.
+    {"SamplingRate", "/imus/0/samplingRateInHz", {{10, N}, {9.99, W}, {100000, N}, {100001, W}}},
+    {"GyroNoise", "/imus/0/gyroNoiseDensityStdDegsPerSecPerSqrtHz",
+     {{1e-5, N}, {0.99e-5, W}, {1, N}, {1.01, W}}},
+    {"AccelNoise", "/imus/0/accelNoiseDensityStdMtrsPerSecSqPerSqrtHz",
+     {{1e-6, N}, {0.99e-6, W}, {1, N}, {1.01, W}}},
+    {"GyroDrift", "/imus/0/gyroBiasStdPerMinute", {{1e-6, N}, {0.99e-6, W}, {10, N}, {10.1, W}}},
+    {"AccelDrift", "/imus/0/accelBiasStdPerMinute",
+     {{1e-6, N}, {0.99e-6, W}, {1, N}, {1.01, W}, {0, E}}},
+    {"TimeOffset", "/imus/0/imuToCamTimeOffset", {{0.1, N}, {0.1001, W}, {-0.1001, W}}},
+    // Cameras against each other, names and parents.
+    {"Baseline", kCam1Position,
+     {{{-68.2125, 23.4375, -15.625}, N}, {{-68.4125, 23.4375, -15.625}, W}}, "one place",
+     "/cameras/1/extrinsics"},
+    {"BaselineThroughTheImu", kCam1Position, {{{-62.5, 7.8125, 15.625}, W}}, "one place",
+     "/cameras/1/extrinsics", {{"/cameras/1/parent", "head"}}},
+    {"CopiedCamera", "/cameras/1",
+     {{cameraZeroAgain(-0.0009765625), E}, {cameraZeroAgain(-0.001), N}}, "copied"},
+    {"OwnParent", "/imus/0/parent", {{"imu0", E}}},
+    {"ParentCycle", "/imus/0/parent", {{"cam-left-7f3a", E}}, "cycle", "/cameras/0/parent"},
+    {"ParentCycleNamedOnce", "/imus/0/parent", {{"cam-left-7f3a", N}}},
+    {"ParentCycleEnteredFromOutside", "/imus/0/parent", {{"camera_right", E}}, "cycle",
+     "/cameras/1/parent"},
+    {"SourceCameraTwice", "/cameras/1/sourceCamera", {{"camera_left", W}}},
+    {"NothingCalibrated", "/imus", {{json::array(), E}}, "", "/cameras",
+     {{"/cameras", json::array()}}},
+    {"OnlyAnImu", "/cameras", {{json::array(), N}}},
+};
+// clang-format on
+
+INSTANTIATE_TEST_SUITE_P(Calibration, RuleThreshold, ::testing::ValuesIn(kCalibrationSweeps),
                          testing::ByCaseName());
 
 const char* const kEyeToHead = "/tracking_to_eye_transform/0/eye_to_head";
 const char* const kControlPoints = "/tracking_to_eye_transform/0/inverse_distortion/nSplineCtrlPts";
 
-const ThresholdCase kDeviceConfigCases[] = {
-    {"DisplayFrequencyZero",
-     {{"/display_frequency", 0}},
-     kError,
-     "/display_frequency",
-     "",
+// clang-format off
+const Sweep kDeviceConfigSweeps[] = {
+    {"DisplayFrequency", "/display_frequency", {{0, E}, {1, N}, {-1, E}, {0.0, N}}, "", nullptr, {},
      kConfig},
-    {"DisplayFrequencyOne",
-     {{"/display_frequency", 1}},
-     kNothing,
-     "/display_frequency",
-     "",
+    {"R2max", "/tracking_to_eye_transform/0/distortion/r2max", {{nullptr, E}, {"x", N}}, "",
+     nullptr, {}, kConfig},
+    {"ControlPoints", kControlPoints, {{16, N}, {1, N}, {0, E}, {-1, E}}, "", nullptr, {}, kConfig},
+    {"EyeRotation", "/tracking_to_eye_transform/0/eye_to_head/1/1",
+     {{1.000999, N}, {1.00101, W}, {1.00995, W}, {1.0101, E}}, "", kEyeToHead, {}, kConfig},
+    {"HeadAxisLength", "/head/plus_z", {{{0, 0, 1.001}, N}, {{0, 0, 1.0011}, E}}, "", nullptr, {},
      kConfig},
-    {"DisplayFrequencyNegative",
-     {{"/display_frequency", -1}},
-     kError,
-     "/display_frequency",
-     "",
-     kConfig},
-    {"DisplayFrequencyNotAnInteger",
-     {{"/display_frequency", 0.0}},
-     kNothing,
-     "/display_frequency",
-     "",
-     kConfig},
-    {"R2maxNull",
-     {{"/tracking_to_eye_transform/0/distortion/r2max", nullptr}},
-     kError,
-     "/tracking_to_eye_transform/0/distortion/r2max",
-     "",
-     kConfig},
-    {"R2maxText",
-     {{"/tracking_to_eye_transform/0/distortion/r2max", "x"}},
-     kNothing,
-     "/tracking_to_eye_transform/0/distortion/r2max",
-     "",
-     kConfig},
-    {"ControlPointsAll", {{kControlPoints, 16}}, kNothing, kControlPoints, "", kConfig},
-    {"ControlPointsOne", {{kControlPoints, 1}}, kNothing, kControlPoints, "", kConfig},
-    {"ControlPointsNone", {{kControlPoints, 0}}, kError, kControlPoints, "", kConfig},
-    {"ControlPointsNegative", {{kControlPoints, -1}}, kError, kControlPoints, "", kConfig},
-    {"EyeRotationJustFirstOrder",
-     {{"/tracking_to_eye_transform/0/eye_to_head/1/1", 1.000999}},
-     kNothing,
-     kEyeToHead,
-     "",
-     kConfig},
-    {"EyeRotationJustBeyondFirstOrder",
-     {{"/tracking_to_eye_transform/0/eye_to_head/1/1", 1.00101}},
-     kWarning,
-     kEyeToHead,
-     "",
-     kConfig},
-    {"EyeRotationJustBelowTheError",
-     {{"/tracking_to_eye_transform/0/eye_to_head/1/1", 1.00995}},
-     kWarning,
-     kEyeToHead,
-     "",
-     kConfig},
-    {"EyeRotationJustBeyondTheError",
-     {{"/tracking_to_eye_transform/0/eye_to_head/1/1", 1.0101}},
-     kError,
-     kEyeToHead,
-     "",
-     kConfig},
-    {"HeadAxisJustUnit", {{"/head/plus_z", {0, 0, 1.001}}}, kNothing, "/head/plus_z", "", kConfig},
-    {"HeadAxisJustTooLong",
-     {{"/head/plus_z", {0, 0, 1.0011}}},
-     kError,
-     "/head/plus_z",
-     "",
-     kConfig},
-    {"HeadAxesJustOrthogonal",
-     {{"/head/plus_x", {1, 0, 0}}, {"/head/plus_z", {0.0009, 0, 1}}},
-     kNothing,
-     "/head",
-     "cos",
-     kConfig},
-    {"HeadAxesJustNot",
-     {{"/head/plus_x", {1, 0, 0}}, {"/head/plus_z", {0.0011, 0, 1}}},
-     kError,
-     "/head",
-     "cos",
-     kConfig},
+    {"HeadAxesCosine", "/head/plus_z", {{{0.0009, 0, 1}, N}, {{0.0011, 0, 1}, E}}, "cos", "/head",
+     {{"/head/plus_x", {1, 0, 0}}}, kConfig},
 };
+// clang-format on
 
-INSTANTIATE_TEST_SUITE_P(DeviceConfig, RuleThreshold, ::testing::ValuesIn(kDeviceConfigCases),
+INSTANTIATE_TEST_SUITE_P(DeviceConfig, RuleThreshold, ::testing::ValuesIn(kDeviceConfigSweeps),
                          testing::ByCaseName());
 
 }  // namespace
