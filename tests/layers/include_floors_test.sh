@@ -12,7 +12,8 @@ declare -A may_include=(
   [device_config]="device_config wire console"
   [geometry]="geometry"
   [check]="check geometry calibration device_config wire"
-  [cli]="cli check geometry calibration device_config wire console"
+  [diff]="diff geometry wire"
+  [cli]="cli check diff geometry calibration device_config wire console"
   [rebind]="rebind"
 )
 
