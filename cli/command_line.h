@@ -17,6 +17,8 @@ enum ExitCode : int {
   kExitVerifyMismatch = 5,
   kExitBlobDamaged = kExitVerifyMismatch,  // inspect: the blob differs from a whole one
   kExitVerifyWarnings = 6,
+  kExitBeyondTolerance = kExitVerifyMismatch,  // diff: some change beyond tolerance
+  kExitWithinTolerance = kExitVerifyWarnings,  // diff: every change within tolerance
   kExitException = 10,
 };
 

@@ -313,15 +313,23 @@ std::uintmax_t getFileSize(const fs::path& path) {
 }
 
 Bytes readFile(const fs::path& path) {
+  const Bytes bytes = readWholeFile(path, kMaxBlobFileSize);
+  logSuccess("Successfully read %d bytes from file", printableCount(bytes.size()));
+  return bytes;
+}
+
+Bytes readWholeFile(const fs::path& path, std::uintmax_t limit) {
   const ReadDescriptor input(path);
   if (!input.isOpen()) {
     logError("Failed to open file: %s ", path.c_str());
     logSystemReason(input.openError());
     throw std::runtime_error("Failed to open file: " + path.string());
   }
-  const Bytes bytes = readWhole(input, path, kMaxBlobFileSize);
-  logSuccess("Successfully read %d bytes from file", printableCount(bytes.size()));
-  return bytes;
+  return readWhole(input, path, limit);
+}
+
+void requireWithinLimit(const fs::path& path, std::uintmax_t size, std::uintmax_t limit) {
+  if (size > limit) refuseOversizedInput(path, "", size, limit);
 }
 
 void writeFile(std::span<const std::uint8_t> bytes, const fs::path& path) {

@@ -49,6 +49,12 @@ std::uintmax_t getFileSize(const fs::path& path);
 
 // Reads a blob of at most kMaxBlobFileSize bytes.
 Bytes readFile(const fs::path& path);
+// Reads a file whole as readFile does, within `limit` bytes, without a line
+// when it succeeds: for an input whose kind only its content tells.
+Bytes readWholeFile(const fs::path& path, std::uintmax_t limit);
+// Refuses an input of `size` bytes when that is above `limit`, as the readers
+// refuse a file by its size: logs it and throws.
+void requireWithinLimit(const fs::path& path, std::uintmax_t size, std::uintmax_t limit);
 // The system's words for errno value `error` as an error line of their own,
 // after the line that says what failed; nothing for 0.
 void logSystemReason(int error);
