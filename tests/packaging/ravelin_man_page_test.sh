@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # The ravelin(1) page renders without warnings and documents every command
 # and option the program knows, exactly its exit codes, its input limits, the
-# environment variables it reads and the thresholds of its plausibility checks.
-#   ravelin_man_page_test.sh PAGE RAVELIN COMMAND_LINE_CPP COMMAND_LINE_H FILE_IO_H LOG_CPP THRESHOLDS_H
+# environment variables it reads, the thresholds of its plausibility checks and
+# the tolerances of its comparison.
+#   ravelin_man_page_test.sh PAGE RAVELIN COMMAND_LINE_CPP COMMAND_LINE_H FILE_IO_H LOG_CPP THRESHOLDS_H TOLERANCES_H
 # shellcheck source=tests/packaging/lib.sh
 source "$(dirname "$0")/lib.sh"
 page=$1 ravelin=$2 command_line_cpp=$3 command_line_h=$4 file_io_h=$5 log_cpp=$6 thresholds_h=$7
+tolerances_h=$8
 
 render_man_page "$page"
 text=$rendered
@@ -44,9 +46,11 @@ mapfile -t variables < <(grep -ohE 'getenv\("[A-Z_]+"\)' "$log_cpp" | cut -d'"' 
 environment=$(awk '/^ENVIRONMENT/ { inside = 1; next } /^[A-Z]/ { inside = 0 } inside' <<<"$text")
 require_words "$environment" "ENVIRONMENT of $page" "${variables[@]}"
 
-mapfile -t thresholds < <(sed -nE 's/.*constexpr double k[A-Za-z]+ = ([0-9.e-]+);.*/\1/p' "$thresholds_h")
-((${#thresholds[@]} > 0)) || fail "no thresholds in $thresholds_h"
-require_words "$text" "$page" "${thresholds[@]}"
+for table in "$thresholds_h" "$tolerances_h"; do
+  mapfile -t thresholds < <(sed -nE 's/.*constexpr double k[A-Za-z]+ = ([0-9.e-]+);.*/\1/p' "$table")
+  ((${#thresholds[@]} > 0)) || fail "no thresholds in $table"
+  require_words "$text" "$page" "${thresholds[@]}"
+done
 
 # The page's recipe for finding damage finds a CRC-32 mismatch, the only
 # damage of this golden blob.
