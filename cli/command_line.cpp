@@ -31,6 +31,7 @@ const std::string_view kUsageText =
     "Options:\n"
     "  --json <path>     JSON file (encode/decode/verify/compare-encodings/test-crc)\n"
     "                    (check: the document to judge; inspect: the listing's JSON)\n"
+    "                    (diff: the report's JSON)\n"
     "  --bin <path>      Binary file (encode/decode/verify)\n"
     "                    (check and inspect: the blob to read)\n"
     "  --verify          Do a round-trip verification when encoding\n"
