@@ -40,6 +40,7 @@ Commands:
 Options:
   --json <path>     JSON file (encode/decode/verify/compare-encodings/test-crc)
                     (check: the document to judge; inspect: the listing's JSON)
+                    (diff: the report's JSON)
   --bin <path>      Binary file (encode/decode/verify)
                     (check and inspect: the blob to read)
   --verify          Do a round-trip verification when encoding
