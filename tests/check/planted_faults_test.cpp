@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -164,9 +165,14 @@ std::vector<std::pair<std::string, json>> soundDocuments() {
   const fs::path example = fs::path(PROJECT_SOURCE_DIR) / "examples" / "calibration.json";
   documents.emplace_back("example", json::parse(std::ifstream(example)));
   const fs::path real = REAL_CALIBRATIONS_DIR;
-  for (const char* name : {"euroc_ds.json", "t265_kb4.json"}) {
-    if (fs::exists(real / name))
-      documents.emplace_back(name, json::parse(std::ifstream(real / name)));
+  std::vector<fs::path> found;
+  std::error_code absent;
+  for (const fs::directory_entry& entry : fs::directory_iterator(real, absent)) {
+    if (entry.path().extension() == ".json") found.push_back(entry.path());
+  }
+  std::sort(found.begin(), found.end());
+  for (const fs::path& path : found) {
+    documents.emplace_back(path.filename().string(), json::parse(std::ifstream(path)));
   }
   return documents;
 }
