@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdarg>
-#include <cstdio>
 #include <limits>
 
 namespace ravelin::check {
@@ -48,19 +46,6 @@ std::optional<std::string> Node::text() const {
 
 std::string Node::dump() const {
   return value_ == nullptr ? "" : value_->dump(-1, ' ', false, json::error_handler_t::replace);
-}
-
-std::string describe(const char* format, ...) {
-  va_list arguments;
-  va_start(arguments, format);
-  va_list counting;
-  va_copy(counting, arguments);
-  const int length = std::vsnprintf(nullptr, 0, format, counting);
-  va_end(counting);
-  std::string text(static_cast<std::size_t>(std::max(length, 0)), '\0');
-  std::vsnprintf(text.data(), text.size() + 1, format, arguments);
-  va_end(arguments);
-  return text;
 }
 
 void Findings::error(const Node& at, std::string reason) {

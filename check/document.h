@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "check/check.h"
+#include "console/format.h"
 #include "geometry/vector.h"
 
 namespace ravelin::check {
@@ -48,7 +49,7 @@ class Node {
   std::string pointer_;
 };
 
-std::string describe(const char* format, ...) __attribute__((format(printf, 1, 2)));
+using ravelin::describe;
 
 using geometry::Mat3;
 using geometry::Vec3;

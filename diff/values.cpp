@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
-#include <cstdarg>
-#include <cstdio>
 
 #include "wire/byte_io.h"
 
@@ -111,19 +109,6 @@ bool sameValue(const json* a, const json* b) {
   if (a->is_array() && b->is_array()) return sameElements(*a, *b);
   if (a->is_object() && b->is_object()) return sameMembers(*a, *b);
   return *a == *b;
-}
-
-std::string describe(const char* format, ...) {
-  va_list arguments;
-  va_start(arguments, format);
-  va_list counting;
-  va_copy(counting, arguments);
-  const int length = std::vsnprintf(nullptr, 0, format, counting);
-  va_end(counting);
-  std::string text(static_cast<std::size_t>(std::max(length, 0)), '\0');
-  std::vsnprintf(text.data(), text.size() + 1, format, arguments);
-  va_end(arguments);
-  return text;
 }
 
 std::string signedChange(double from, double to, const char* unit, bool relative) {

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "console/format.h"
 #include "diff/diff.h"
 
 namespace ravelin::diff::detail {
@@ -58,7 +59,7 @@ std::optional<double> numberAt(const json* value);
 // `relative`, as a share of `from` (unless that is 0).
 std::string signedChange(double from, double to, const char* unit, bool relative);
 
-std::string describe(const char* format, ...) __attribute__((format(printf, 1, 2)));
+using ravelin::describe;
 
 class ChangeList {
  public:

@@ -11,8 +11,8 @@ declare -A may_include=(
   [calibration]="calibration wire console"
   [device_config]="device_config wire console"
   [geometry]="geometry"
-  [check]="check geometry calibration device_config wire"
-  [diff]="diff geometry wire"
+  [check]="check geometry calibration device_config wire console"
+  [diff]="diff geometry wire console"
   [cli]="cli check diff geometry calibration device_config wire console"
   [rebind]="rebind"
 )
