@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "geometry/document_models.h"
+#include "geometry/rig.h"
 #include "report/sections.h"
 
 namespace ravelin::report {
@@ -41,37 +42,25 @@ bool isFinite(const Pose& pose) {
   return true;
 }
 
-// The objects of the rig by the names a "parent" may give: source name or
-// hardware identifier, the first holder of a name keeping it.
-enum class Kind { CAMERA, IMU };
-// Rigs nest a camera under an IMU under the head: a few levels at most.
-constexpr int kMaxParentDepth = 16;
-struct ObjectRef {
-  Kind kind;
-  std::size_t index;
-};
-
+// Each camera, then each IMU, linked to the object its "parent" names (source
+// name or hardware identifier, the first holder of a name keeping it), or to
+// the head frame when it names nothing else; chained by the geometry floor,
+// which leaves a loop or a chain through an unreadable extrinsics unplaced.
 class PoseResolver {
  public:
   explicit PoseResolver(const json& document)
       : cameras_(listAt(document, "cameras")), imus_(listAt(document, "imus")) {
-    nameAll(cameras_, Kind::CAMERA, "sourceCamera");
-    nameAll(imus_, Kind::IMU, "sourceImu");
+    nameAll(cameras_, 0, "sourceCamera");
+    nameAll(imus_, cameras_.size(), "sourceImu");
+    std::vector<std::optional<geometry::RigLink>> links;
+    for (const json* list : {&cameras_, &imus_}) {
+      for (const json& object : *list) links.push_back(linkOf(object));
+    }
+    placed_ = geometry::placeAll(links);
   }
 
-  // The object's pose in the head frame, through at most kMaxParentDepth
-  // parents: deeper nesting, a loop included, places nothing.
-  std::optional<Pose> resolve(ObjectRef ref, int depth = 0) {
-    if (depth > kMaxParentDepth) return std::nullopt;
-    const json& object = (ref.kind == Kind::CAMERA ? cameras_ : imus_)[ref.index];
-    const json* extrinsics = member(object, "extrinsics");
-    const std::optional<Pose> local =
-        extrinsics ? geometry::poseFromExtrinsicsJson(*extrinsics) : std::nullopt;
-    if (!local) return std::nullopt;
-    std::optional<Pose> pose = placeUnderParent(object, *local, depth);
-    if (pose && !isFinite(*pose)) pose.reset();
-    return pose;
-  }
+  std::optional<Pose> camera(std::size_t index) const { return inHead(index); }
+  std::optional<Pose> imu(std::size_t index) const { return inHead(cameras_.size() + index); }
 
  private:
   static const json& listAt(const json& document, const char* key) {
@@ -80,26 +69,35 @@ class PoseResolver {
     return list != nullptr && list->is_array() ? *list : kNone;
   }
 
-  void nameAll(const json& list, Kind kind, const char* sourceKey) {
+  void nameAll(const json& list, std::size_t first, const char* sourceKey) {
     for (std::size_t i = 0; i < list.size(); ++i) {
       for (const char* nameKey : {sourceKey, "hardwareIdentifier"}) {
-        if (const auto name = textOf(list[i], nameKey)) names_.emplace(*name, ObjectRef{kind, i});
+        if (const auto name = textOf(list[i], nameKey)) names_.emplace(*name, first + i);
       }
     }
   }
 
-  std::optional<Pose> placeUnderParent(const json& object, const Pose& local, int depth) {
+  std::optional<geometry::RigLink> linkOf(const json& object) const {
+    const json* extrinsics = member(object, "extrinsics");
+    const std::optional<Pose> local =
+        extrinsics ? geometry::poseFromExtrinsicsJson(*extrinsics) : std::nullopt;
+    if (!local) return std::nullopt;
     const std::optional<std::string> parent = textOf(object, "parent");
     const auto found = parent && *parent != "head" ? names_.find(*parent) : names_.end();
-    if (found == names_.end()) return local;
-    const std::optional<Pose> parentPose = resolve(found->second, depth + 1);
-    if (!parentPose) return std::nullopt;
-    return geometry::compose(*parentPose, local);
+    return geometry::RigLink{
+        found == names_.end() ? std::nullopt : std::optional<std::size_t>(found->second), *local};
+  }
+
+  std::optional<Pose> inHead(std::size_t index) const {
+    const std::optional<geometry::PlacedPose>& placed = placed_[index];
+    if (!placed || placed->frame || !isFinite(placed->pose)) return std::nullopt;
+    return placed->pose;
   }
 
   const json& cameras_;
   const json& imus_;
-  std::map<std::string, ObjectRef> names_;
+  std::map<std::string, std::size_t> names_;
+  std::vector<std::optional<geometry::PlacedPose>> placed_;
 };
 
 // The CAD poses of one list, from the CAD frame into the head frame.
@@ -172,14 +170,14 @@ Rig placeRig(const json& document, std::size_t maxCameras, std::size_t maxImus) 
     const json& camera = (*cameras)[i];
     rig.cameras.push_back(
         {labelOf(camera, {"serial", "sourceCamera"}, "camera " + std::to_string(i)),
-         resolver.resolve({Kind::CAMERA, i}), entryOrNothing(cadCameras, i), firstLens(camera),
+         resolver.camera(i), entryOrNothing(cadCameras, i), firstLens(camera),
          imageSizeOf(camera)});
   }
   const json* imus = member(document, "imus");
   for (std::size_t i = 0; imus && imus->is_array() && i < imus->size() && i < maxImus; ++i) {
     rig.imus.push_back(
         {labelOf((*imus)[i], {"hardwareIdentifier", "sourceImu"}, "IMU " + std::to_string(i)),
-         resolver.resolve({Kind::IMU, i}), entryOrNothing(cadImus, i)});
+         resolver.imu(i), entryOrNothing(cadImus, i)});
   }
   return rig;
 }

@@ -36,9 +36,8 @@ struct Rig {
 };
 
 // A parent that is "head", absent or names nothing is the head frame itself;
-// a pose whose chain of parents loops, runs deeper than 16 levels or passes
-// an unreadable extrinsics has none. Only the first `maxCameras` cameras and `maxImus` IMUs are
-// placed.
+// a pose whose chain of parents loops or passes an unreadable extrinsics has
+// none. Only the first `maxCameras` cameras and `maxImus` IMUs are listed.
 Rig placeRig(const nlohmann::json& document, std::size_t maxCameras, std::size_t maxImus);
 
 // The first intrinsics object of a camera that is a readable

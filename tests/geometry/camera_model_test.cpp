@@ -2,9 +2,15 @@
 
 #include <cmath>
 #include <cstddef>
+#include <fstream>
 #include <numbers>
 #include <optional>
+#include <random>
+#include <string>
+#include <vector>
 
+#include "geometry/document_models.h"
+#include "geometry/imager_grid.h"
 #include "geometry/kannala_brandt.h"
 #include "tests/support/case_name.h"
 
@@ -139,6 +145,74 @@ TEST(KannalaBrandt, RefusesWhatItCannotMap) {
   const KannalaBrandtCamera flat({0, 300, 320, 240, {0, 0, 0, 0}});
   EXPECT_FALSE(flat.project({0, 0, 1}));
   EXPECT_FALSE(flat.unproject({320, 240}));
+}
+
+struct ImagedLens {
+  KannalaBrandtLens lens;
+  double width;
+  double height;
+};
+
+// Every lens of the bundled example, with its camera's image size.
+std::vector<ImagedLens> exampleLenses() {
+  std::ifstream in(std::string(PROJECT_SOURCE_DIR) + "/examples/calibration.json");
+  const nlohmann::json document = nlohmann::json::parse(in);
+  std::vector<ImagedLens> lenses;
+  for (const nlohmann::json& camera : document["cameras"]) {
+    for (const nlohmann::json& intrinsics : camera["intrinsics"]) {
+      const std::optional<KannalaBrandtLens> lens = kannalaBrandtLensFromJson(intrinsics);
+      if (lens)
+        lenses.push_back({*lens, camera["width"].get<double>(), camera["height"].get<double>()});
+    }
+  }
+  return lenses;
+}
+
+// Plausible fisheyes and wide lenses from a fixed seed, every coefficient
+// non-zero, some of them turning inside their image.
+std::vector<ImagedLens> randomLenses() {
+  std::mt19937 generator(20260107);
+  const auto uniform = [&](double low, double high) {
+    return std::uniform_real_distribution<double>(low, high)(generator);
+  };
+  std::vector<ImagedLens> lenses;
+  for (int i = 0; i < 100; ++i) {
+    const double width = uniform(320, 1600);
+    const double height = uniform(240, 1200);
+    const double fx = uniform(0.2, 0.8) * width;
+    lenses.push_back(
+        {{fx,
+          fx * uniform(0.98, 1.02),
+          width * uniform(0.4, 0.6),
+          height * uniform(0.4, 0.6),
+          {uniform(-0.1, 0.1), uniform(-0.05, 0.05), uniform(-0.01, 0.01), uniform(-0.005, 0.005)}},
+         width,
+         height});
+  }
+  return lenses;
+}
+
+// project ∘ unproject is the identity on every pixel of the imager that the
+// lens maps one to one.
+TEST(KannalaBrandt, ProjectInvertsUnprojectOverEachImager) {
+  std::vector<ImagedLens> lenses = exampleLenses();
+  ASSERT_EQ(lenses.size(), 3u);
+  const std::vector<ImagedLens> random = randomLenses();
+  lenses.insert(lenses.end(), random.begin(), random.end());
+  for (const ImagedLens& imaged : lenses) {
+    const KannalaBrandtCamera camera(imaged.lens);
+    std::size_t unprojected = 0;
+    for (const Pixel& pixel : imagerGrid(imaged.width, imaged.height, 32)) {
+      const std::optional<Vec3> ray = camera.unproject(pixel);
+      if (!ray) continue;
+      ++unprojected;
+      const std::optional<Pixel> back = camera.project(*ray);
+      ASSERT_TRUE(back);
+      EXPECT_NEAR(back->u, pixel.u, 1e-6) << imaged.lens.fx << " at " << pixel.u << ' ' << pixel.v;
+      EXPECT_NEAR(back->v, pixel.v, 1e-6) << imaged.lens.fx << " at " << pixel.u << ' ' << pixel.v;
+    }
+    EXPECT_GT(unprojected, 0u) << imaged.lens.fx;
+  }
 }
 
 }  // namespace

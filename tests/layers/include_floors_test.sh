@@ -11,9 +11,10 @@ declare -A may_include=(
   [calibration]="calibration wire console"
   [device_config]="device_config wire console"
   [geometry]="geometry"
-  [check]="check geometry calibration device_config wire"
+  [check]="check geometry calibration device_config wire console"
+  [diff]="diff geometry wire console"
   [report]="report check geometry"
-  [cli]="cli report check geometry calibration device_config wire console"
+  [cli]="cli report check diff geometry calibration device_config wire console"
   [rebind]="rebind"
 )
 

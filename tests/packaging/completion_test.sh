@@ -39,7 +39,7 @@ expect() {
   [[ $actual == "$expected" ]] || fail "completing '$*': got '$actual', expected '$expected'"
 }
 
-expect "check compare-encodings decode encode inspect report test-crc verify" ravelin ""
+expect "check compare-encodings decode diff encode inspect report test-crc verify" ravelin ""
 expect "decode" ravelin de
 expect "--help --version -V -h" ravelin -
 expect "--bin --force --json --quiet" ravelin decode --
@@ -50,9 +50,13 @@ expect "--bin --quiet" ravelin check --json cal.json ""
 expect "--json --quiet" ravelin compare-encodings ""
 expect "--force --json --quiet" ravelin inspect --bin cal.bin ""
 expect "--quiet" ravelin test-crc --json cal.json -
-expect "--force --html --quiet" ravelin report --bin cal.bin ""
+expect "--force --json --new --quiet" ravelin diff --old cal.bin --tolerance-px 2 ""
+expect "- blobs cal.bin cal.json notes.txt page.html" ravelin diff --json r.json --new ""
+expect "" ravelin diff --tolerance-px ""
+expect "--force --html --old --quiet" ravelin report --bin cal.bin ""
 expect "- blobs page.html" ravelin report --json cal.json --html ""
-expect "--bin --force --json --quiet" ravelin report --html --force ""
+expect "- blobs cal.bin cal.json notes.txt page.html" ravelin report --json cal.json --old ""
+expect "--bin --force --json --old --quiet" ravelin report --html --force ""
 expect "" ravelin frobnicate --
 expect "- blobs cal.bin cal.json notes.txt page.html" ravelin decode --bin ""
 expect "- blobs cal.json" ravelin encode --json ""
