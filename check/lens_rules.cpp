@@ -230,7 +230,10 @@ void checkSplineGrid(Findings& findings, const Node& intrinsics) {
 
 void checkIntrinsics(Findings& findings, const Node& intrinsics,
                      const std::optional<ImageSize>& image, const ImageCircle& circle) {
-  const std::optional<std::string> name = intrinsics["cameraModel"].text();
+  const Node modelName = intrinsics["cameraModel"];
+  const std::optional<std::string> name = modelName.text();
+  // A name of another type is malformed, as a number that is none would be.
+  if (!name && modelName.value() != nullptr) findings.error(modelName, "not a string");
   const CamModel model = name ? camModelFromName(*name) : CamModel::UNKNOWN;
   if (model == CamModel::UNKNOWN) return;  // the encoder refuses it
 

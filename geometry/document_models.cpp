@@ -39,7 +39,9 @@ std::optional<Vec3> vectorAt(const json& object, const char* key) {
 
 std::optional<KannalaBrandtLens> kannalaBrandtLensFromJson(const json& intrinsics) {
   if (!intrinsics.is_object()) return std::nullopt;
-  const std::string model = intrinsics.value("cameraModel", std::string());
+  const auto named = intrinsics.find("cameraModel");
+  if (named == intrinsics.end() || !named->is_string()) return std::nullopt;
+  const std::string& model = named->get_ref<const std::string&>();
   const bool spline = model == "kb_spline";
   if (!spline && model != "kb" && model != "kb4") return std::nullopt;
   KannalaBrandtLens lens{};

@@ -199,5 +199,17 @@ TEST(PlantedFaults, AreCaughtNineTimesInTenWhileTheSoundDocumentsPass) {
   EXPECT_GE(10 * caught, 9 * planted) << "missed:" << missed;
 }
 
+// A model named by another type is malformed, as a number that is none is:
+// an error at the name, whatever else the lens holds.
+TEST(MalformedLens, AModelNamedByANumberIsAnError) {
+  json document = soundDocuments().front().second;
+  lens0(document)["cameraModel"] = 4;
+  const std::vector<Finding> findings = checkCompactCalibration(document);
+  ASSERT_EQ(findings.size(), 1u);
+  EXPECT_EQ(findings[0].severity, FindingSeverity::ERROR);
+  EXPECT_EQ(findings[0].pointer, "/cameras/0/intrinsics/0/cameraModel");
+  EXPECT_EQ(findings[0].reason, "not a string");
+}
+
 }  // namespace
 }  // namespace ravelin

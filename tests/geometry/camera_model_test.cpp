@@ -215,5 +215,23 @@ TEST(KannalaBrandt, ProjectInvertsUnprojectOverEachImager) {
   }
 }
 
+// A model named by anything but one of the Kannala-Brandt names, a string
+// included, is no lens; only the names themselves read one.
+TEST(KannalaBrandtLensFromJson, ReadsOnlyAModelNamedByAString) {
+  nlohmann::json intrinsics = {{"fx", 300}, {"fy", 300}, {"cx", 320}, {"cy", 240},
+                               {"k1", 0.1}, {"k2", 0},   {"k3", 0},   {"k4", 0}};
+  for (const nlohmann::json& name : {nlohmann::json(4), nlohmann::json::array({"kb"}),
+                                     nlohmann::json(nullptr), nlohmann::json("pinhole")}) {
+    intrinsics["cameraModel"] = name;
+    EXPECT_FALSE(kannalaBrandtLensFromJson(intrinsics)) << name;
+  }
+  intrinsics.erase("cameraModel");
+  EXPECT_FALSE(kannalaBrandtLensFromJson(intrinsics));
+  intrinsics["cameraModel"] = "kb4";
+  const std::optional<KannalaBrandtLens> lens = kannalaBrandtLensFromJson(intrinsics);
+  ASSERT_TRUE(lens);
+  EXPECT_EQ(lens->k[0], 0.1);
+}
+
 }  // namespace
 }  // namespace ravelin::geometry
