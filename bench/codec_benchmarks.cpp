@@ -221,7 +221,7 @@ const std::vector<Operation>& operations() {
        [](const BenchDocument& d) {
          const report::ReportSource source{d.name,
                                            d.kind == BlobKind::CALIBRATION
-                                               ? report::DocumentKind::COMPACT_CALIBRATION
+                                               ? report::DocumentKind::CALIBRATION
                                                : report::DocumentKind::DEVICE_CONFIG,
                                            std::nullopt};
          benchmark::DoNotOptimize(report::renderReport(d.source, source));

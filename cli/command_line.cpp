@@ -220,12 +220,19 @@ int runReportRow(const ParsedArguments& arguments) {
     logError("report takes --json <file> or --bin <file>, not both");
     return printUsage();
   }
-  const fs::path& input = in ? *in : *bin;
-  if (!checkInputAndOutput(input, in ? "Input JSON" : "Input binary", *page, "Output HTML",
-                           arguments.force)) {
+  const ReportPaths paths{in ? *in : *bin, bin.has_value(), *page,
+                          optionalPath(arguments, "--old")};
+  if (refusesBothInputsFromStandardInput(arguments, in ? "--json" : "--bin", "--old")) {
+    return kExitUsage;
+  }
+  const char* label = "Output HTML";
+  if (!checkInputAndOutput(paths.input, in ? "Input JSON" : "Input binary", paths.page, label,
+                           arguments.force) ||
+      (paths.older && !(checkInputExists(*paths.older, "Old input") &&
+                        checkOutputTarget(paths.page, label, *paths.older, "Old input")))) {
     return kExitPathRefused;
   }
-  runReport(input, bin.has_value(), *page);
+  runReport(paths);
   return kExitSuccess;
 }
 

@@ -49,8 +49,15 @@ struct DiffPaths {
 // beyond it, or a blob whose CRC-32 does not match).
 int runDiff(const DiffPaths& paths, const diff::Tolerances& tolerances);
 
-// Writes the HTML page of the document, or of the blob when `blobInput`,
-// whatever the checks find.
-void runReport(const fs::path& inputPath, bool blobInput, const fs::path& pagePath);
+struct ReportPaths {
+  fs::path input;
+  bool blobInput;  // --bin rather than --json
+  fs::path page;
+  std::optional<fs::path> older;  // the document the page compares with, either form
+};
+
+// Writes the HTML page of the document, or of the blob, whatever the checks
+// find.
+void runReport(const ReportPaths& paths);
 
 }  // namespace ravelin

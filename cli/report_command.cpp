@@ -4,13 +4,12 @@
 #include <stdexcept>
 #include <string>
 
-#include "calibration/encoder.h"
 #include "cli/blob_dispatch.h"
 #include "cli/commands.h"
+#include "cli/document_input.h"
 #include "cli/file_io.h"
 #include "cli/output_file.h"
 #include "console/log.h"
-#include "device_config/device_config.h"
 #include "report/report.h"
 #include "wire/container.h"
 
@@ -19,15 +18,6 @@ namespace ravelin {
 namespace {
 
 using report::DocumentKind;
-
-// Recognised as encode recognises it: a device config first.
-DocumentKind jsonDocumentKind(const json& document, const fs::path& path) {
-  if (isDeviceConfigJson(document)) return DocumentKind::DEVICE_CONFIG;
-  if (isCompactCalibrationJson(document)) return DocumentKind::COMPACT_CALIBRATION;
-  logError("Input JSON %s is neither compact calibration nor device_config format. Exiting.",
-           path.c_str());
-  throw std::runtime_error("Unsupported JSON format for a report");
-}
 
 // The stored CRC beside the one computed over the body the header announces
 // (or over what there is of it).
@@ -51,26 +41,38 @@ json documentOfBlob(const fs::path& path, report::ReportSource& source) {
     logError("Stored and computed CRC32 of %s do not match: the blob is corrupt", path.c_str());
   }
   roundJsonFloats(document);
-  source.kind = *kind == BlobKind::DEVICE_CONFIG ? DocumentKind::DEVICE_CONFIG
-                                                 : DocumentKind::COMPACT_CALIBRATION;
+  source.kind =
+      *kind == BlobKind::DEVICE_CONFIG ? DocumentKind::DEVICE_CONFIG : DocumentKind::CALIBRATION;
   source.blob = blobFacts(blob);
   return document;
 }
 
 }  // namespace
 
-void runReport(const fs::path& inputPath, bool blobInput, const fs::path& pagePath) {
+void runReport(const ReportPaths& paths) {
+  const fs::path& inputPath = paths.input;
+  const fs::path& pagePath = paths.page;
   // Standard output carries the page alone.
   const LogLinesToStderr routing(namesStandardStream(pagePath));
-  report::ReportSource source{inputPath.string(), DocumentKind::COMPACT_CALIBRATION, std::nullopt};
+  report::ReportSource source{inputPath.string(), DocumentKind::CALIBRATION, std::nullopt};
   json document;
-  if (blobInput) {
+  if (paths.blobInput) {
     document = documentOfBlob(inputPath, source);
   } else {
     document = loadJsonFile(inputPath);
-    source.kind = jsonDocumentKind(document, inputPath);
+    source.kind = documentKindOfJson(document, inputPath, "a report");
   }
-  const std::string page = report::renderReport(document, source);
+  std::optional<EitherFormInput> older;
+  if (paths.older) {
+    older = readEitherForm(*paths.older, "a report");
+    requireOneKind(*older, {source.kind, json(), false}, *paths.older, inputPath, "report");
+  }
+  const std::optional<report::OlderDocument> comparison =
+      older ? std::optional<report::OlderDocument>(
+                  {older->document, paths.older->string(), older->corrupt})
+            : std::nullopt;
+  const std::string page =
+      report::renderReport(document, source, comparison ? &*comparison : nullptr);
   writeOutputFile(reinterpret_cast<const std::uint8_t*>(page.data()), page.size(), pagePath);
   logSuccess("Wrote the report of %s to %s", inputPath.c_str(), pagePath.c_str());
 }

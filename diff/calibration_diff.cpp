@@ -120,6 +120,7 @@ struct EntryContext {
   std::optional<detail::ImageSize> image;
   std::optional<geometry::Mat3> oldToNew;  // for the first entry only
   bool alwaysMeasure;                      // the first entry's figures go into the report
+  Detail detail;
 };
 
 struct EntryDifference {
@@ -166,7 +167,8 @@ EntryDifference compareEntry(ChangeList& changes, const Pair& entry, const Entry
   const std::optional<KannalaBrandtLens> older = lensOf(entry.older());
   const std::optional<KannalaBrandtLens> newer = lensOf(entry.newer());
   if (older && newer && context.image && (result.lensChanged || context.alwaysMeasure)) {
-    result.lenses = detail::compareLenses(*older, *newer, *context.image, context.oldToNew);
+    result.lenses =
+        detail::compareLenses(*older, *newer, *context.image, context.oldToNew, context.detail);
   }
   const double tolerance = tolerances.intrinsicsProjectionPx;
   compareLensFields(changes, entry, keys,
@@ -205,10 +207,10 @@ void compareSerials(ChangeList& changes, const Pair& serial) {
 // its projection is a change whenever the rotation or that lens changed.
 void compareIntrinsics(CameraDiff& result, ChangeList& changes, const Pair& camera,
                        std::optional<geometry::Mat3> oldToNew, bool rotated,
-                       const Tolerances& tolerances) {
+                       const Tolerances& tolerances, Detail detail) {
   const Pair list = camera["intrinsics"];
   const std::size_t paired = std::min(list.olderSize(), list.newerSize());
-  EntryContext context{imageSizeOf(camera), oldToNew, true};
+  EntryContext context{imageSizeOf(camera), oldToNew, true, detail};
   for (std::size_t i = 0; i < paired; ++i) {
     const EntryDifference difference = compareEntry(changes, list[i], context, tolerances);
     context.oldToNew.reset();
@@ -219,6 +221,7 @@ void compareIntrinsics(CameraDiff& result, ChangeList& changes, const Pair& came
     result.bestRotationProjection = lenses.bestRotation;
     result.bestRotationDeg = lenses.bestRotationDeg;
     result.projection = lenses.withRotation;
+    result.projectionField = lenses.withRotationField;
     if (result.projection && (rotated || difference.lensChanged)) {
       addProjection(
           changes, camera.pointer(),
@@ -229,7 +232,8 @@ void compareIntrinsics(CameraDiff& result, ChangeList& changes, const Pair& came
   changes.unpaired(list);
 }
 
-CameraDiff compareCamera(const Pair& camera, std::size_t index, const Tolerances& tolerances) {
+CameraDiff compareCamera(const Pair& camera, std::size_t index, const Tolerances& tolerances,
+                         Detail detail) {
   CameraDiff result;
   result.index = index;
   ChangeList changes(result.changes);
@@ -251,7 +255,7 @@ CameraDiff compareCamera(const Pair& camera, std::size_t index, const Tolerances
     // A ray of the old camera, into the parent's frame, into the new camera.
     oldToNew = geometry::transpose(newer->rotation) * older->rotation;
   }
-  compareIntrinsics(result, changes, camera, oldToNew, rotated, tolerances);
+  compareIntrinsics(result, changes, camera, oldToNew, rotated, tolerances, detail);
 
   changes.members(camera, {"extrinsicsOffset", "preRotateClockwiseByDeg"}, kDecisive);
   changes.members(camera["focalLengthThermalModel"], {"slope", "offset"}, kDecisive);
@@ -432,7 +436,7 @@ void compareMetadata(ChangeList& changes, const Pair& metadata) {
 }  // namespace
 
 DiffReport diffCalibrations(const json& oldDocument, const json& newDocument,
-                            const Tolerances& tolerances) {
+                            const Tolerances& tolerances, Detail detail) {
   DiffReport report;
   report.kind = DocumentKind::CALIBRATION;
   const Pair root(oldDocument, newDocument);
@@ -440,7 +444,7 @@ DiffReport diffCalibrations(const json& oldDocument, const json& newDocument,
 
   const Pair cameras = root["cameras"];
   for (std::size_t i = 0; i < std::min(cameras.olderSize(), cameras.newerSize()); ++i) {
-    report.cameras.push_back(compareCamera(cameras[i], i, tolerances));
+    report.cameras.push_back(compareCamera(cameras[i], i, tolerances, detail));
   }
   changes.unpaired(cameras);
   const Pair imus = root["imus"];

@@ -57,6 +57,15 @@ struct ProjectionFigure {
   std::size_t lost = 0;    // of those, points the old model sees and the new cannot
 };
 
+// The distances of the projection with the extrinsic rotation point by
+// point: the grid over the imager row by row from the top-left pixel centre,
+// none where one model cannot see the point.
+struct ProjectionField {
+  std::size_t columns = 0;
+  std::size_t rows = 0;
+  std::vector<std::optional<double>> px;
+};
+
 struct CameraDiff {
   std::size_t index = 0;
   // Between the old and the new pose; none when either cannot be read.
@@ -67,7 +76,8 @@ struct CameraDiff {
   std::optional<ProjectionFigure> projection;            // with the extrinsic rotation
   std::optional<ProjectionFigure> intrinsicsProjection;  // intrinsics alone, same pose
   std::optional<ProjectionFigure> bestRotationProjection;
-  std::optional<double> bestRotationDeg;  // the rotation that best aligns the two lenses
+  std::optional<double> bestRotationDeg;           // the rotation that best aligns the two lenses
+  std::optional<ProjectionField> projectionField;  // `projection` point by point, when asked for
   std::vector<Change> changes;
 };
 
@@ -85,10 +95,14 @@ struct DiffReport {
   std::vector<Change> changes;      // everything that belongs to no camera or IMU
 };
 
+// How much a comparison keeps: the figures alone, or also each camera's
+// projection field (a thousand numbers a camera, for a picture of it).
+enum class Detail { FIGURES, FIELDS };
+
 // Both documents as isCompactCalibrationJson accepts them; any JSON value is
 // compared without an exception, whatever is missing from it.
 DiffReport diffCalibrations(const json& oldDocument, const json& newDocument,
-                            const Tolerances& tolerances = {});
+                            const Tolerances& tolerances = {}, Detail detail = Detail::FIGURES);
 
 // Both documents as isDeviceConfigJson accepts them; likewise never throws.
 DiffReport diffDeviceConfigs(const json& oldDocument, const json& newDocument,
@@ -115,6 +129,8 @@ const char* verdictName(Verdict verdict);
 
 // One log line: the pointer, the old and the new value, the detail.
 std::string changeLine(const Change& change);
+// The same without the pointer.
+std::string changeText(const Change& change);
 
 // The report as one JSON object (schemas/diff_report.schema.json).
 json reportJson(const DiffReport& report);

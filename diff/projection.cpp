@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 #include <vector>
 
 #include "geometry/imager_grid.h"
@@ -20,22 +21,25 @@ using geometry::operator*;
 
 class FigureSum {
  public:
-  // `ray` is the old model's ray of `start`, none where it has none.
-  void add(const KannalaBrandtCamera& newer, const std::optional<Vec3>& ray, const Pixel& start) {
+  // `ray` is the old model's ray of `start`, none where it has none. Returns
+  // the distance, none for a point unseen.
+  std::optional<double> add(const KannalaBrandtCamera& newer, const std::optional<Vec3>& ray,
+                            const Pixel& start) {
     if (!ray) {
       ++figure_.unseen;
-      return;
+      return std::nullopt;
     }
     const std::optional<Pixel> landed = newer.project(*ray);
     if (!landed) {
       ++figure_.unseen;
       ++figure_.lost;
-      return;
+      return std::nullopt;
     }
     const double distance = std::hypot(landed->u - start.u, landed->v - start.v);
     figure_.max = std::max(figure_.max, distance);
     squares_ += distance * distance;
     ++figure_.seen;
+    return distance;
   }
 
   ProjectionFigure figure() const {
@@ -58,7 +62,7 @@ std::optional<Vec3> rotated(const std::optional<Mat3>& rotation, const std::opti
 
 LensDifference compareLenses(const geometry::KannalaBrandtLens& older,
                              const geometry::KannalaBrandtLens& newer, const ImageSize& image,
-                             const std::optional<Mat3>& oldToNew) {
+                             const std::optional<Mat3>& oldToNew, Detail detail) {
   const KannalaBrandtCamera oldCamera(older);
   const KannalaBrandtCamera newCamera(newer);
   const std::vector<Pixel> grid = geometry::imagerGrid(image.width, image.height, kGridIntervals);
@@ -69,11 +73,20 @@ LensDifference compareLenses(const geometry::KannalaBrandtLens& older,
   std::vector<Vec3> fitTo;
   FigureSum intrinsics;
   FigureSum withRotation;
+  std::optional<ProjectionField> field;
+  if (oldToNew && detail == Detail::FIELDS) {
+    field = ProjectionField{kGridIntervals + 1, kGridIntervals + 1, {}};
+    field->px.reserve(grid.size());
+  }
   for (const Pixel& start : grid) {
     const std::optional<Vec3> ray = oldCamera.unproject(start);
     oldRays.push_back(ray);
     intrinsics.add(newCamera, ray, start);
-    if (oldToNew) withRotation.add(newCamera, rotated(oldToNew, ray), start);
+    if (oldToNew) {
+      const std::optional<double> distance =
+          withRotation.add(newCamera, rotated(oldToNew, ray), start);
+      if (field) field->px.push_back(distance);
+    }
     const std::optional<Vec3> newRay = ray ? newCamera.unproject(start) : std::nullopt;
     if (newRay) {
       fitFrom.push_back(*ray);
@@ -92,6 +105,7 @@ LensDifference compareLenses(const geometry::KannalaBrandtLens& older,
   difference.bestRotation = afterBest.figure();
   difference.bestRotationDeg = geometry::degrees(geometry::rotationAngle(best));
   if (oldToNew) difference.withRotation = withRotation.figure();
+  difference.withRotationField = std::move(field);
   return difference;
 }
 

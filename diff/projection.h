@@ -26,12 +26,14 @@ struct LensDifference {
   ProjectionFigure intrinsics;    // same pose
   ProjectionFigure bestRotation;  // after the rotation that best aligns the lenses
   double bestRotationDeg = 0.0;
-  std::optional<ProjectionFigure> withRotation;  // with `oldToNew`, when given
+  std::optional<ProjectionFigure> withRotation;      // with `oldToNew`, when given
+  std::optional<ProjectionField> withRotationField;  // the same, point by point, when asked for
 };
 
 // `oldToNew` carries a ray of the old camera's frame into the new camera's.
 LensDifference compareLenses(const geometry::KannalaBrandtLens& older,
                              const geometry::KannalaBrandtLens& newer, const ImageSize& image,
-                             const std::optional<geometry::Mat3>& oldToNew);
+                             const std::optional<geometry::Mat3>& oldToNew,
+                             Detail detail = Detail::FIGURES);
 
 }  // namespace ravelin::diff::detail

@@ -125,15 +125,18 @@ const char* verdictName(Verdict verdict) {
   return "beyond";
 }
 
-std::string changeLine(const Change& change) {
-  std::string line = change.pointer.empty() ? "" : change.pointer + ": ";
+std::string changeText(const Change& change) {
   const std::string values = valuesText(change);
-  line += values;
-  if (!change.detail.empty()) line += (values.empty() ? "" : ": ") + change.detail;
+  std::string text = values;
+  if (!change.detail.empty()) text += (values.empty() ? "" : ": ") + change.detail;
   if (change.measure) {
-    line += describe(" (tolerance %g %s)", change.measure->tolerance, change.measure->unit);
+    text += describe(" (tolerance %g %s)", change.measure->tolerance, change.measure->unit);
   }
-  return line;
+  return text;
+}
+
+std::string changeLine(const Change& change) {
+  return (change.pointer.empty() ? "" : change.pointer + ": ") + changeText(change);
 }
 
 json reportJson(const DiffReport& report) {

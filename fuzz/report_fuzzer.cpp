@@ -13,8 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzz::quietLogs();
   const auto document = fuzz::parseJsonText({reinterpret_cast<const char*>(data), size});
   if (!document) return 0;
-  for (const auto kind :
-       {report::DocumentKind::COMPACT_CALIBRATION, report::DocumentKind::DEVICE_CONFIG}) {
+  for (const auto kind : {report::DocumentKind::CALIBRATION, report::DocumentKind::DEVICE_CONFIG}) {
     std::string page;
     fuzz::mustSucceed("the page threw", [&] {
       page = report::renderReport(*document, {"fuzz.json", kind, std::nullopt});

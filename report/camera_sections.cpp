@@ -270,7 +270,8 @@ void imuNoiseRows(std::string& out, const Node& imu) {
 
 }  // namespace
 
-void appendCameraSection(std::string& out, const Node& camera, std::size_t index, const Rig& rig) {
+void appendCameraSection(std::string& out, const Node& camera, std::size_t index, const Rig& rig,
+                         const diff::CameraDiff* change) {
   const RigCamera* placed = index < rig.cameras.size() ? &rig.cameras[index] : nullptr;
   out += describe("<section id=\"camera-%zu\" class=\"camera\"><h2>", index);
   appendEscaped(out, describe("Camera %zu", index) +
@@ -286,6 +287,7 @@ void appendCameraSection(std::string& out, const Node& camera, std::size_t index
     out += describe("<p class=\"note\">Only the first %zu intrinsics are shown.</p>",
                     kMaxDrawnIntrinsics);
   }
+  if (change) appendCameraComparison(out, *change, image);
   out += "</section>";
 }
 

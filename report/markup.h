@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "check/document.h"
+#include "console/format.h"
 
 namespace ravelin::report {
 
@@ -22,7 +23,7 @@ std::string escaped(std::string_view text);
 std::string shortened(std::string_view text, std::size_t limit);
 
 // printf into a string.
-using check::describe;
+using ravelin::describe;
 
 // "279.5", with `significant` digits at most; "—" for no number.
 std::string number(std::optional<double> value, int significant = 6);

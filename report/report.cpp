@@ -44,7 +44,7 @@ border:1.5px solid currentColor}
 .badge.ok{color:#00603F}
 .badge.error{color:#fff;background:var(--error);border-color:var(--error)}
 .badge.warning{color:#3d2a00;background:#FBE3B0;border-color:var(--cad)}
-.findings td:nth-child(2){white-space:nowrap}
+.findings td:nth-child(2),.changes td:nth-child(2){white-space:nowrap}
 .figures{display:grid;grid-template-columns:repeat(2,minmax(0,1fr));gap:18px;align-items:start}
 .views{display:flex;flex-wrap:wrap;gap:14px;align-items:flex-start}
 .views figure{max-width:100%}
@@ -82,6 +82,13 @@ border-top:2.5px solid}
 .compass text{fill:var(--muted)}
 marker path{fill:var(--muted)}
 .image-rect{fill:#fafbfc;stroke:var(--ink);stroke-width:1.2}
+.older-rig{opacity:.35}
+.older-key{border-top-style:dotted;border-color:var(--cam);opacity:.5}
+.older-edge{fill:none;stroke:var(--cam);stroke-width:1.2;stroke-dasharray:2 2}
+.heat-map-figure{max-width:460px}
+.image-frame{fill:none;stroke:var(--ink);stroke-width:1}
+.unseen{fill:#b9bfc6}
+.colour-bar{stroke:#8d949c;stroke-width:.5}
 .grid-line{fill:none;stroke:var(--lens);stroke-width:1}
 .pinhole-line{stroke:#b9bfc6;stroke-width:.7;stroke-dasharray:2 3}
 .principal-point line{stroke:var(--x);stroke-width:1.8}
@@ -244,10 +251,16 @@ void deviceConfigIdentity(std::string& out, const Node& root) {
   out += "</table>";
 }
 
+struct Sections {
+  bool findings;
+  bool comparison;
+};
+
 void appendNavigation(std::string& out, const SectionCounts& drawn, DocumentKind kind,
-                      bool hasFindings) {
+                      Sections present) {
   out += "<nav>";
-  if (hasFindings) out += "<a href=\"#findings\">Findings</a>";
+  if (present.findings) out += "<a href=\"#findings\">Findings</a>";
+  if (present.comparison) out += "<a href=\"#comparison\">Changes</a>";
   if (kind == DocumentKind::DEVICE_CONFIG) {
     out += "<a href=\"#eye-buffers\">Eye buffers</a><a href=\"#poses\">Poses</a>";
     for (std::size_t i = 0; i < drawn.eyes; ++i) {
@@ -276,7 +289,8 @@ void appendHead(std::string& out, const ReportSource& source) {
 }
 
 void appendHeader(std::string& out, const ReportSource& source, const Node& root,
-                  const std::vector<Finding>& findings, const SectionCounts& drawn) {
+                  const std::vector<Finding>& findings, const SectionCounts& drawn,
+                  bool comparison) {
   out += "<header><h1>";
   appendEscaped(out, kindName(source.kind));
   out += "</h1><p class=\"subtitle\">";
@@ -292,13 +306,54 @@ void appendHeader(std::string& out, const ReportSource& source, const Node& root
     calibrationIdentity(out, root);
   }
   out += "</div></section>";
-  appendNavigation(out, drawn, source.kind, !findings.empty());
+  appendNavigation(out, drawn, source.kind, {!findings.empty(), comparison});
   out += "</header>";
+}
+
+// What diff finds between the two, each camera's projection kept point by
+// point for its heat map.
+diff::DiffReport compared(const json& document, const ReportSource& source,
+                          const OlderDocument& older) {
+  diff::DiffReport report =
+      source.kind == DocumentKind::DEVICE_CONFIG
+          ? diff::diffDeviceConfigs(older.document, document)
+          : diff::diffCalibrations(older.document, document, {}, diff::Detail::FIELDS);
+  if (source.blob && source.blob->storedCrc != source.blob->computedCrc) {
+    diff::addCorruptBlob(report, diff::Side::NEW);
+  }
+  if (older.corrupt) diff::addCorruptBlob(report, diff::Side::OLD);
+  return report;
+}
+
+const diff::CameraDiff* cameraChange(const std::optional<diff::DiffReport>& report,
+                                     std::size_t index) {
+  if (!report) return nullptr;
+  for (const diff::CameraDiff& camera : report->cameras) {
+    if (camera.index == index) return &camera;
+  }
+  return nullptr;
+}
+
+void appendCalibrationSections(std::string& out, const json& document, const SectionCounts& drawn,
+                               const OlderDocument* older,
+                               const std::optional<diff::DiffReport>& changes) {
+  const Node root(document);
+  const Rig rig = placeRig(document, kMaxDrawnCameras, kMaxDrawnImus);
+  const std::optional<Rig> olderRig =
+      older ? std::optional<Rig>(placeRig(older->document, kMaxDrawnCameras, kMaxDrawnImus))
+            : std::nullopt;
+  appendRigSection(out, rig, root["cameras"].size(), root["imus"].size(),
+                   olderRig ? &*olderRig : nullptr);
+  for (std::size_t i = 0; i < drawn.cameras; ++i) {
+    appendCameraSection(out, root["cameras"][i], i, rig, cameraChange(changes, i));
+  }
+  for (std::size_t i = 0; i < drawn.imus; ++i) appendImuSection(out, root["imus"][i], i, rig);
 }
 
 }  // namespace
 
-std::string renderReport(const json& document, const ReportSource& source) {
+std::string renderReport(const json& document, const ReportSource& source,
+                         const OlderDocument* older) {
   const Node root(document);
   const bool deviceConfig = source.kind == DocumentKind::DEVICE_CONFIG;
   const std::vector<Finding> findings =
@@ -306,18 +361,17 @@ std::string renderReport(const json& document, const ReportSource& source) {
   const SectionCounts drawn{std::min(root["cameras"].size(), kMaxDrawnCameras),
                             std::min(root["imus"].size(), kMaxDrawnImus),
                             std::min<std::size_t>(root["tracking_to_eye_transform"].size(), 2)};
+  const std::optional<diff::DiffReport> changes =
+      older ? std::optional<diff::DiffReport>(compared(document, source, *older)) : std::nullopt;
   std::string out;
   appendHead(out, source);
-  appendHeader(out, source, root, findings, drawn);
+  appendHeader(out, source, root, findings, drawn, changes.has_value());
   appendFindings(out, findings, drawn);
+  if (changes) appendComparisonSection(out, *changes, older->name, drawn);
   if (deviceConfig) {
     appendDeviceConfigSections(out, root);
   } else {
-    const Rig rig = placeRig(document, kMaxDrawnCameras, kMaxDrawnImus);
-    appendRigSection(out, rig, root["cameras"].size(), root["imus"].size());
-    for (std::size_t i = 0; i < drawn.cameras; ++i)
-      appendCameraSection(out, root["cameras"][i], i, rig);
-    for (std::size_t i = 0; i < drawn.imus; ++i) appendImuSection(out, root["imus"][i], i, rig);
+    appendCalibrationSections(out, document, drawn, older, changes);
   }
   out += "</main></body></html>\n";
   return out;

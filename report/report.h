@@ -11,9 +11,11 @@
 #include <optional>
 #include <string>
 
+#include "diff/diff.h"
+
 namespace ravelin::report {
 
-enum class DocumentKind { COMPACT_CALIBRATION, DEVICE_CONFIG };
+using DocumentKind = diff::DocumentKind;
 
 struct BlobFacts {
   std::size_t size;  // bytes
@@ -27,8 +29,17 @@ struct ReportSource {
   std::optional<BlobFacts> blob;  // when the document was decoded from a blob
 };
 
-// The page of a document that passed its kind's recognition. Reads the
-// document only; values of any type or size draw what they can and never throw.
-std::string renderReport(const nlohmann::json& document, const ReportSource& source);
+// The document the page compares the new one with, of the same kind.
+struct OlderDocument {
+  const nlohmann::json& document;
+  std::string name;  // as the command line named it
+  bool corrupt;      // a blob whose stored CRC-32 does not match its body
+};
+
+// The page of a document that passed its kind's recognition, compared with
+// `older` when given. Reads the documents only; values of any type or size
+// draw what they can and never throw.
+std::string renderReport(const nlohmann::json& document, const ReportSource& source,
+                         const OlderDocument* older = nullptr);
 
 }  // namespace ravelin::report

@@ -112,11 +112,21 @@ struct Bounds {
 struct Scene {
   std::vector<Drawing> frusta;  // one per camera, in order; cameras without pose skipped
   std::vector<std::size_t> frustumCamera;
+  std::vector<Drawing> olderFrusta;  // of the older rig, drawn faintly beneath
+  std::vector<Pose> olderImus;
   Bounds bounds;
   double scale = 1.0;  // drawing units per millimetre
 };
 
-Scene sceneOf(const Rig& rig) {
+void includeDrawing(Bounds& bounds, const Drawing& drawing) {
+  bounds.include(drawing.centre);
+  for (const Segment& ray : drawing.rays) bounds.include(ray.to);
+  for (const auto& outline : drawing.outlines) {
+    for (const Vec3& p : outline) bounds.include(p);
+  }
+}
+
+Scene sceneOf(const Rig& rig, const Rig* older) {
   Scene scene;
   const auto includeAxes = [&](const Pose& pose) {
     scene.bounds.include(millimetres(pose.translation));
@@ -130,17 +140,23 @@ Scene sceneOf(const Rig& rig) {
     if (camera.cadPose) includeAxes(*camera.cadPose);
     if (!camera.pose) continue;
     Drawing drawing = frustumOf(camera);
-    scene.bounds.include(drawing.centre);
-    for (const Segment& ray : drawing.rays) scene.bounds.include(ray.to);
-    for (const auto& outline : drawing.outlines) {
-      for (const Vec3& p : outline) scene.bounds.include(p);
-    }
+    includeDrawing(scene.bounds, drawing);
     scene.frusta.push_back(std::move(drawing));
     scene.frustumCamera.push_back(i);
   }
   for (const RigImu& imu : rig.imus) {
     if (imu.pose) includeAxes(*imu.pose);
     if (imu.cadPose) includeAxes(*imu.cadPose);
+  }
+  for (const RigCamera& camera : older ? older->cameras : std::vector<RigCamera>{}) {
+    if (!camera.pose) continue;
+    scene.olderFrusta.push_back(frustumOf(camera));
+    includeDrawing(scene.bounds, scene.olderFrusta.back());
+  }
+  for (const RigImu& imu : older ? older->imus : std::vector<RigImu>{}) {
+    if (!imu.pose) continue;
+    scene.olderImus.push_back(*imu.pose);
+    includeAxes(*imu.pose);
   }
   double longest = 1.0;
   for (std::size_t i = 0; i < 3; ++i) {
@@ -210,6 +226,24 @@ void drawFrustum(std::string& out, const ViewCanvas& canvas, const Drawing& draw
   out += "</g>";
 }
 
+// The older rig in outline only: no labels, so that nothing is read twice.
+void drawOlderRig(std::string& out, const ViewCanvas& canvas, const Scene& scene) {
+  if (scene.olderFrusta.empty() && scene.olderImus.empty()) return;
+  out += "<g class=\"older-rig\"><title>the older calibration</title>";
+  for (const Drawing& drawing : scene.olderFrusta) {
+    for (const auto& outline : drawing.outlines) {
+      std::vector<Point> points;
+      for (const Vec3& p : outline) points.push_back(canvas.at(p));
+      polyline(out, points, "class=\"older-edge\"");
+    }
+    for (const Segment& ray : drawing.rays) {
+      line(out, canvas.at(ray.from), canvas.at(ray.to), "class=\"older-edge\"");
+    }
+  }
+  for (const Pose& imu : scene.olderImus) drawAxesTriple(out, canvas, imu, "");
+  out += "</g>";
+}
+
 void drawCadCamera(std::string& out, const ViewCanvas& canvas, const Pose& pose,
                    std::size_t index) {
   const Point centre = canvas.at(millimetres(pose.translation));
@@ -262,6 +296,7 @@ void drawView(std::string& out, const View& view, const Scene& scene, const Rig&
       "markerWidth=\"6\" markerHeight=\"6\" orient=\"auto\"><path d=\"M0,0 L10,5 L0,10 z\"/>"
       "</marker></defs>",
       view.id);
+  drawOlderRig(out, canvas, scene);
   out += "<g class=\"head-axes\"><title>head frame</title>";
   const Point origin = canvas.at({0, 0, 0});
   circle(out, origin, 2.5, "class=\"head-origin\"");
@@ -323,8 +358,8 @@ void listUnplaced(std::string& out, const Rig& rig) {
 }  // namespace
 
 void appendRigSection(std::string& out, const Rig& rig, std::size_t cameraCount,
-                      std::size_t imuCount) {
-  const Scene scene = sceneOf(rig);
+                      std::size_t imuCount, const Rig* older) {
+  const Scene scene = sceneOf(rig, older);
   out += "<section id=\"rig\"><h2>Rig</h2>";
   out +=
       "<p class=\"lead\">Every pose is followed through its parents into the head frame, drawn as "
@@ -338,7 +373,9 @@ void appendRigSection(std::string& out, const Rig& rig, std::size_t cameraCount,
       "<div class=\"legend\"><span class=\"key frustum-key\"></span>calibrated camera "
       "<span class=\"key cad-key\"></span>CAD pose "
       "<span class=\"key x-key\"></span>x <span class=\"key y-key\"></span>y "
-      "<span class=\"key z-key\"></span>z axes of an IMU or the head</div>";
+      "<span class=\"key z-key\"></span>z axes of an IMU or the head";
+  if (older) out += "<span class=\"key older-key\"></span>older calibration, faint";
+  out += "</div>";
   out += "<div class=\"views\">";
   for (const View& view : kViews) drawView(out, view, scene, rig);
   out += "</div>";

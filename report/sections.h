@@ -9,6 +9,8 @@
 #include <string_view>
 
 #include "check/document.h"
+#include "diff/diff.h"
+#include "geometry/field_of_view.h"
 #include "geometry/pose.h"
 #include "geometry/vector.h"
 #include "report/rig.h"
@@ -65,10 +67,20 @@ struct SectionCounts {
 // The anchor of the section that shows the value at a JSON Pointer.
 std::string sectionAnchor(std::string_view pointer, const SectionCounts& drawn);
 
+// The older rig, when given, is drawn faintly under the rig.
 void appendRigSection(std::string& out, const Rig& rig, std::size_t cameraCount,
-                      std::size_t imuCount);
-void appendCameraSection(std::string& out, const Node& camera, std::size_t index, const Rig& rig);
+                      std::size_t imuCount, const Rig* older);
+// `change` is what diff found for the camera, when the page compares.
+void appendCameraSection(std::string& out, const Node& camera, std::size_t index, const Rig& rig,
+                         const diff::CameraDiff* change);
 void appendImuSection(std::string& out, const Node& imu, std::size_t index, const Rig& rig);
 void appendDeviceConfigSections(std::string& out, const Node& root);
+
+// Every change diff found, with its verdict, linked to the section that shows it.
+void appendComparisonSection(std::string& out, const diff::DiffReport& report,
+                             const std::string& olderName, const SectionCounts& drawn);
+// A camera's projection difference as a heat map beside its figures.
+void appendCameraComparison(std::string& out, const diff::CameraDiff& change,
+                            const std::optional<geometry::ImageSize>& image);
 
 }  // namespace ravelin::report

@@ -58,7 +58,11 @@ INSTANTIATE_TEST_SUITE_P(
                       UsageCase{
                           "BothInputs",
                           {"report", "--json", "a.json", "--bin", "a.bin", "--html", "a.html"},
-                          "report takes --json <file> or --bin <file>, not both"}),
+                          "report takes --json <file> or --bin <file>, not both"},
+                      UsageCase{"BothFromStandardInput",
+                                {"report", "--json", "-", "--old", "-", "--html", "a.html"},
+                                "report cannot read both --json and --old from standard input "
+                                "('-')"}),
     testing::ByCaseName());
 
 // Inputs and outputs, with the exit code each ends in.
@@ -67,13 +71,16 @@ struct ExitCase {
   std::string input;  // "--json PATH" or "--bin PATH" in two words
   std::string path;
   int exitCode;
+  std::vector<std::string> older{};  // "--old PATH", when the page compares
 };
 
 class ReportExit : public ReportCommand, public ::testing::WithParamInterface<ExitCase> {};
 
 TEST_P(ReportExit, EndsWithItsCode) {
   const ExitCase& c = GetParam();
-  const ProcessResult result = runRavelin({"report", c.input, c.path, "--html", page_});
+  std::vector<std::string> arguments{"report", c.input, c.path, "--html", page_};
+  arguments.insert(arguments.end(), c.older.begin(), c.older.end());
+  const ProcessResult result = runRavelin(arguments);
   EXPECT_EQ(result.exitCode, c.exitCode) << result.err;
   EXPECT_EQ(std::filesystem::exists(page_), c.exitCode == kExitSuccess);
 }
@@ -91,7 +98,27 @@ INSTANTIATE_TEST_SUITE_P(
         ExitCase{"NoKnownMagic", "--bin", kExamples + "calibration.json", kExitException},
         // A blob whose frame breaks cannot be decoded, so it has no page.
         ExitCase{"BrokenBlob", "--bin", kGolden + "inspect/calibration-sub-block-overrun.bin",
-                 kExitException}),
+                 kExitException},
+        ExitCase{"ComparedWithABlob",
+                 "--json",
+                 kExamples + "calibration.json",
+                 kExitSuccess,
+                 {"--old", kGolden + "calibration.bin"}},
+        ExitCase{"MissingOlder",
+                 "--json",
+                 kExamples + "calibration.json",
+                 kExitPathRefused,
+                 {"--old", kExamples + "absent.json"}},
+        ExitCase{"MalformedOlder",
+                 "--json",
+                 kExamples + "calibration.json",
+                 kExitException,
+                 {"--old", std::string(PROJECT_SOURCE_DIR) + "/man/ravelin.1"}},
+        ExitCase{"OlderOfAnotherKind",
+                 "--json",
+                 kExamples + "calibration.json",
+                 kExitException,
+                 {"--old", kExamples + "device_config.json"}}),
     testing::ByCaseName());
 
 TEST_F(ReportCommand, RefusesAnExistingPageWithoutForce) {

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <numbers>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -221,6 +223,31 @@ const Perturbation kPerturbations[] = {
 };
 
 class DiffOfAPerturbedExample : public ::testing::TestWithParam<Perturbation> {};
+
+// A roll moves each point by 2 r sin(angle / 2), r its distance from the
+// principal point: the field holds each point's distance, row by row from the
+// top-left corner, and only when asked for.
+TEST(DiffProjectionField, HoldsEachPointRowByRow) {
+  const json older = loadExample("calibration.json");
+  json newer = older;
+  rotateCamera0(newer, {0, 0, 1}, kAngleDeg);
+  EXPECT_FALSE(diffCalibrations(older, newer).cameras[0].projectionField);
+  const CameraDiff camera = diffCalibrations(older, newer, {}, Detail::FIELDS).cameras[0];
+  ASSERT_TRUE(camera.projectionField);
+  const ProjectionField& field = *camera.projectionField;
+  ASSERT_EQ(field.columns, 33u);
+  ASSERT_EQ(field.rows, 33u);
+  ASSERT_EQ(field.px.size(), 33u * 33u);
+  const double chord = 2 * std::sin(radians(kAngleDeg) / 2);
+  const double topRight = std::hypot(older["cameras"][0]["width"].get<double>() - 1 - kCx,
+                                     kb0(newer)["cy"].get<double>());
+  ASSERT_TRUE(field.px[0] && field.px[32]);
+  EXPECT_NEAR(*field.px[0], chord * kFarthestCorner, 0.01 * chord * kFarthestCorner);
+  EXPECT_NEAR(*field.px[32], chord * topRight, 0.01 * chord * topRight);
+  double largest = 0.0;
+  for (const std::optional<double>& px : field.px) largest = std::max(largest, px.value_or(0.0));
+  EXPECT_EQ(largest, camera.projection->max);
+}
 
 TEST_P(DiffOfAPerturbedExample, FindsWhatChangedAndWeighsIt) {
   const Perturbation& tested = GetParam();

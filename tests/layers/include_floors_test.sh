@@ -13,7 +13,7 @@ declare -A may_include=(
   [geometry]="geometry"
   [check]="check geometry calibration device_config wire console"
   [diff]="diff geometry wire console"
-  [report]="report check geometry"
+  [report]="report diff check geometry console"
   [cli]="cli report check diff geometry calibration device_config wire console"
   [rebind]="rebind"
 )

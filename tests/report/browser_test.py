@@ -10,8 +10,10 @@ sees nothing cannot pass.
 
 With RAVELIN_README_IMAGE set to a path, the screenshot of the bundled
 calibration's page is also written there, cropped and reduced, as the
-README's picture. Exit 0 when all hold, 1 otherwise, 77 when Chromium or
-python3-pil is missing.
+README's picture. One page compares a damaged blob with the example
+(--old), so that the heat maps and the older rig are opened too. Exit 0 when
+all hold, 1 otherwise, 77 when Chromium or python3-pil is missing (1 when
+RAVELIN_REQUIRE_TOOLS is set).
 """
 import json
 import os
@@ -21,18 +23,16 @@ import subprocess
 import sys
 import tempfile
 
-from report_pages import damaged_blob
+from report_pages import damaged_blob, missing
 
 try:
     from PIL import Image
 except ImportError:
-    print("skipped: python3-pil is not installed (scripts/install-deps.sh installs it)")
-    sys.exit(77)
+    missing("python3-pil", "it")
 
 CHROMIUM = shutil.which("chromium")
 if CHROMIUM is None:
-    print("skipped: chromium is not installed (scripts/install-deps.sh installs it)")
-    sys.exit(77)
+    missing("chromium", "it")
 
 RAVELIN, PROJECT, SHOTS = sys.argv[1:4]
 WINDOW = (1200, 2000)
@@ -80,9 +80,10 @@ def is_blank(screenshot):
     return marked < 0.01 * grey.width * grey.height
 
 
-def open_in_browser(page, screenshot, workspace):
-    """The exit code, the console lines and the page's requests; writes the
-    screenshot. The exit code is None when the browser had to be stopped."""
+def launch(page, screenshot, workspace):
+    """A browser on its way to the page's screenshot, and the path of its net
+    log. Every page's browser runs at once: most of a browser's time is spent
+    waiting, not computing, and the suite's time is short."""
     profile = tempfile.mkdtemp(dir=workspace)
     net_log = os.path.join(workspace, os.path.basename(screenshot) + ".netlog.json")
     # A session of its own, so that a browser stopped for taking too long
@@ -91,6 +92,12 @@ def open_in_browser(page, screenshot, workspace):
         [CHROMIUM, *BROWSER_OPTIONS, f"--user-data-dir={profile}", f"--log-net-log={net_log}",
          f"--screenshot={screenshot}", "file://" + os.path.abspath(page)],
         stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True, start_new_session=True)
+    return browser, net_log
+
+
+def outcome(browser, net_log):
+    """The exit code, the console lines and the page's requests. The exit
+    code is None when the browser had to be stopped."""
     try:
         _, log = browser.communicate(timeout=BROWSER_SECONDS)
     except subprocess.TimeoutExpired:
@@ -101,8 +108,8 @@ def open_in_browser(page, screenshot, workspace):
     return browser.returncode, console, page_requests(net_log)
 
 
-def faults(page, screenshot, workspace):
-    code, console, requests = open_in_browser(page, screenshot, workspace)
+def faults(launched, screenshot):
+    code, console, requests = outcome(*launched)
     found = []
     if code is None:
         return [f"the browser did not finish within {BROWSER_SECONDS} s"]
@@ -117,9 +124,9 @@ def faults(page, screenshot, workspace):
     return found
 
 
-def render(argument, path, page):
+def render(argument, path, page, extra=()):
     # From the project's folder, so that the page names the example as a reader would.
-    result = subprocess.run([RAVELIN, "report", argument, path, "--html", page, "--force"],
+    result = subprocess.run([RAVELIN, "report", argument, path, "--html", page, "--force", *extra],
                             capture_output=True, text=True, check=False, cwd=PROJECT)
     if result.returncode != 0:
         raise RuntimeError(f"report of {path} exited {result.returncode}: {result.stderr}")
@@ -135,23 +142,31 @@ def write_readme_image(screenshot, destination):
 def main():
     os.makedirs(SHOTS, exist_ok=True)
     workspace = tempfile.mkdtemp(prefix="report-browser-")
+    # The damaged blob is also compared with the example: one page shows the
+    # heat maps and the older rig without a browser more.
     cases = [
         ("calibration", "--json", os.path.join("examples", "calibration.json")),
         ("device_config", "--json", os.path.join("examples", "device_config.json")),
-        ("damaged-blob", "--bin", damaged_blob(PROJECT, workspace)),
+        ("damaged-blob", "--bin", damaged_blob(PROJECT, workspace),
+         ("--old", os.path.join("examples", "calibration.json"))),
     ]
-    failures = 0
-    for name, argument, path in cases:
+    browsers = []
+    for name, argument, path, *extra in cases:
         page = os.path.join(workspace, name + ".html")
-        render(argument, path, page)
+        render(argument, path, page, *extra)
         screenshot = os.path.join(SHOTS, name + ".png")
-        for fault in faults(page, screenshot, workspace):
-            print(f"FAIL: {name}: {fault}")
-            failures += 1
+        browsers.append((name, screenshot, launch(page, screenshot, workspace)))
     control = os.path.join(workspace, "control.html")
     with open(control, "w", encoding="utf-8") as text:
         text.write(CONTROL_PAGE)
-    caught = faults(control, os.path.join(workspace, "control.png"), workspace)
+    control_shot = os.path.join(workspace, "control.png")
+    control_browser = launch(control, control_shot, workspace)
+    failures = 0
+    for name, screenshot, browser in browsers:
+        for fault in faults(browser, screenshot):
+            print(f"FAIL: {name}: {fault}")
+            failures += 1
+    caught = faults(control_browser, control_shot)
     if not any("logged" in f for f in caught) or not any("requested" in f for f in caught):
         print(f"FAIL: the control page's log line and request went unseen: {caught}")
         failures += 1

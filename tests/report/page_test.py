@@ -2,12 +2,14 @@
 """The pages of ravelin report, read as a browser and an XML tool read them:
 each parses as HTML5 without a single parse error, each inline SVG parses as
 XML, nothing refers outside the page, every camera has one frustum and every
-IMU one axis triple in each view of the rig, and a camera moved in the
-document moves by as much at the drawing's scale.
+IMU one axis triple in each view of the rig, a camera moved in the
+document moves by as much at the drawing's scale, and a page compared with an
+older document has one heat map per camera and the older rig under the new.
 
     page_test.py RAVELIN_EXE PROJECT_SOURCE_DIR
 
-Exit 0 when every case holds, 1 otherwise, 77 when html5lib is missing.
+Exit 0 when every case holds, 1 otherwise, 77 when html5lib is missing (1
+when RAVELIN_REQUIRE_TOOLS is set).
 """
 import copy
 import json
@@ -18,13 +20,12 @@ import sys
 import tempfile
 import xml.etree.ElementTree as ElementTree
 
-from report_pages import damaged_blob
+from report_pages import damaged_blob, missing
 
 try:
     import html5lib
 except ImportError:
-    print("skipped: python3-html5lib is not installed (scripts/install-deps.sh installs it)")
-    sys.exit(77)
+    missing("python3-html5lib", "it")
 
 RAVELIN, PROJECT = sys.argv[1:3]
 EXAMPLES = os.path.join(PROJECT, "examples")
@@ -39,9 +40,9 @@ def fail(message):
     print("FAIL: " + message)
 
 
-def render(argument, path, workspace, name):
+def render(argument, path, workspace, name, extra=()):
     page = os.path.join(workspace, name + ".html")
-    result = subprocess.run([RAVELIN, "report", argument, path, "--html", page, "--force"],
+    result = subprocess.run([RAVELIN, "report", argument, path, "--html", page, "--force", *extra],
                             capture_output=True, text=True, check=False)
     if result.returncode != 0:
         fail(f"report of {path} exited {result.returncode}: {result.stderr}")
@@ -104,6 +105,22 @@ def check_rig_counts(name, page, cameras, imus):
                 fail(f"{name} {view_id}: an IMU's axes are {axes}")
 
 
+def check_comparison(name, page, cameras):
+    """One heat map per camera, each with its colour bar in pixels, and the
+    older rig in every view."""
+    maps = [ElementTree.fromstring(svg) for svg in svgs(page) if 'class="heat-map"' in svg]
+    if sorted(m.get("data-camera") for m in maps) != [str(i) for i in range(cameras)]:
+        fail(f"{name}: heat maps of cameras {[m.get('data-camera') for m in maps]}, "
+             f"expected one each of {cameras}")
+    for heat_map in maps:
+        bars = [r for r in heat_map.iter("rect") if r.get("class") == "colour-bar"]
+        if len(bars) != 1 or "px" not in [t.text for t in heat_map.iter("text")]:
+            fail(f"{name}: heat map of camera {heat_map.get('data-camera')} has no colour bar in px")
+    for view_id in VIEWS:
+        if not groups(view(page, view_id), "older-rig"):
+            fail(f"{name} {view_id}: no older rig drawn")
+
+
 def camera_offset_mm(page, camera, view_id="rig-top"):
     """The camera's centre from the head origin, in millimetres on the page."""
     svg = view(page, view_id)
@@ -144,10 +161,12 @@ def main():
         ("calibration-blob", "--bin", os.path.join(GOLDEN, "calibration.bin"), 2, 1),
         ("device_config-blob", "--bin", os.path.join(GOLDEN, "device_config.bin"), None, None),
         ("damaged-blob", "--bin", damaged_blob(PROJECT, workspace), 2, 1),
+        ("compared", "--json", os.path.join(EXAMPLES, "calibration.json"), 2, 1,
+         ("--old", os.path.join(GOLDEN, "calibration.bin"))),
     ]
     pages = {}
-    for name, argument, path, cameras, imus in cases:
-        page = render(argument, path, workspace, name)
+    for name, argument, path, cameras, imus, *extra in cases:
+        page = render(argument, path, workspace, name, *extra)
         if not page:
             continue
         pages[name] = page
@@ -160,6 +179,8 @@ def main():
         if size > MAX_EXAMPLE_PAGE_BYTES:
             fail(f"the example's page takes {size} bytes, more than {MAX_EXAMPLE_PAGE_BYTES}")
         check_camera_follows_extrinsics(workspace, pages["calibration"])
+    if "compared" in pages:
+        check_comparison("compared", pages["compared"], 2)
     if "damaged-blob" in pages and "CRC-32 does not match" not in pages["damaged-blob"]:
         fail("the damaged blob's page does not show the CRC mismatch")
     print(f"{len(pages)} pages rendered, {len(failures)} failures")

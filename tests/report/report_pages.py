@@ -1,5 +1,6 @@
 """What the report page tests share."""
 import os
+import sys
 
 
 def damaged_blob(project, workspace):
@@ -12,3 +13,14 @@ def damaged_blob(project, workspace):
     with open(path, "wb") as blob:
         blob.write(data)
     return path
+
+
+def missing(tool, package):
+    """Skips the test (exit 77) for want of a tool, unless RAVELIN_REQUIRE_TOOLS
+    is set, as continuous integration sets it: there the project's own script
+    has installed every tool, and a test that cannot run has failed."""
+    if os.environ.get("RAVELIN_REQUIRE_TOOLS"):
+        print(f"FAIL: {tool} is missing, and RAVELIN_REQUIRE_TOOLS is set")
+        sys.exit(1)
+    print(f"skipped: {tool} is not installed (scripts/install-deps.sh installs {package})")
+    sys.exit(77)

@@ -163,7 +163,7 @@ class HostileDocumentTest : public ::testing::TestWithParam<HostileCase> {};
 TEST_P(HostileDocumentTest, DrawsWhatItCan) {
   const json document = json::parse(GetParam().document);
   std::string page;
-  ASSERT_NO_THROW(page = renderReport(document, jsonSource(DocumentKind::COMPACT_CALIBRATION)));
+  ASSERT_NO_THROW(page = renderReport(document, jsonSource(DocumentKind::CALIBRATION)));
   EXPECT_EQ(count(page, "class=\"frustum\""), 3 * GetParam().frustaPerView);
   EXPECT_THAT(page, ::testing::EndsWith("</html>\n"));
   // No coordinate that SVG cannot take.
@@ -213,7 +213,7 @@ TEST(ReportTest, DrawsOnlyTheFirstCamerasOfAHugeRig) {
   const json camera = document["cameras"][0];
   document["cameras"] = json::array();
   for (std::size_t i = 0; i <= kMaxDrawnCameras; ++i) document["cameras"].push_back(camera);
-  const std::string page = renderReport(document, jsonSource(DocumentKind::COMPACT_CALIBRATION));
+  const std::string page = renderReport(document, jsonSource(DocumentKind::CALIBRATION));
   EXPECT_EQ(count(page, "<section id=\"camera-"), kMaxDrawnCameras);
   EXPECT_THAT(page, HasSubstr("Only the first 32 cameras"));
 }
@@ -231,7 +231,7 @@ TEST(ReportTest, ShowsTheCrcVerdictOfABlob) {
 TEST(ReportTest, ListsEachFindingLinkedToItsSection) {
   json document = loadExample("calibration.json");
   document["cameras"][1]["intrinsics"][0]["cx"] = 700.0;
-  const std::string page = renderReport(document, jsonSource(DocumentKind::COMPACT_CALIBRATION));
+  const std::string page = renderReport(document, jsonSource(DocumentKind::CALIBRATION));
   EXPECT_THAT(page, HasSubstr("check: 1 error, 0 warnings"));
   EXPECT_THAT(page, HasSubstr("<a href=\"#camera-1\"><code>/cameras/1/intrinsics/0/cx</code></a>"));
 }
