@@ -236,5 +236,33 @@ TEST(ReportTest, ListsEachFindingLinkedToItsSection) {
   EXPECT_THAT(page, HasSubstr("<a href=\"#camera-1\"><code>/cameras/1/intrinsics/0/cx</code></a>"));
 }
 
+// The fill of the heat map cell whose path starts at `corner` ("x y"), in the
+// first heat map of the page.
+int redOfCell(const std::string& page, const std::string& corner) {
+  const std::size_t start = page.find("<svg class=\"heat-map\"");
+  const std::string map = page.substr(start, page.find("</svg>", start) - start);
+  std::smatch match;
+  const std::regex cell("fill=\"#([0-9A-F]{2})[0-9A-F]{4}\" d=\"[^\"]*M" + corner + "h");
+  if (!std::regex_search(map, match, cell)) return -1;
+  return std::stoi(match[1].str(), nullptr, 16);
+}
+
+// fx alone scaled moves a point by the scale times its distance from cx: the
+// corner columns are the brightest of the map (viridis ends in yellow), the
+// principal point's column the darkest (it starts in violet).
+TEST(ReportTest, HeatMapIsBrightestWhereThePointsMoveMost) {
+  const json older = loadExample("calibration.json");
+  json newer = older;
+  newer["cameras"][0]["intrinsics"][0]["fx"] =
+      older["cameras"][0]["intrinsics"][0]["fx"].get<double>() * 1.002;
+  const OlderDocument comparison{older, "old.json", false};
+  const std::string page = renderReport(newer, jsonSource(DocumentKind::CALIBRATION), &comparison);
+  EXPECT_EQ(count(page, "<svg class=\"heat-map\""), 2u);
+  EXPECT_THAT(page, HasSubstr("diff: 3 beyond tolerance, 0 within"));
+  EXPECT_GE(redOfCell(page, "8.0 8.0"), 0xF0);    // column 0, u = 0
+  EXPECT_LE(redOfCell(page, "163.2 8.0"), 0x48);  // column 16, u = 319.5 beside cx
+  EXPECT_GE(redOfCell(page, "318.3 8.0"), 0xF0);  // column 32, u = 639
+}
+
 }  // namespace
 }  // namespace ravelin::report
