@@ -185,12 +185,7 @@ void appendComparisonSection(std::string& out, const diff::DiffReport& report,
     changeRows(out, all, drawn);
     out += "</table>";
   }
-  if (all.size() > kMaxListedFindings) {
-    out += describe(
-        "<p class=\"note\">The first %zu of %zu changes are listed; ravelin diff lists them "
-        "all.</p>",
-        kMaxListedFindings, all.size());
-  }
+  appendListedNote(out, all.size(), "changes", "diff");
   out += "</section>";
 }
 

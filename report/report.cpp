@@ -178,12 +178,7 @@ void appendFindings(std::string& out, const std::vector<Finding>& findings,
     out += "</td></tr>";
   }
   out += "</table>";
-  if (findings.size() > kMaxListedFindings) {
-    out += describe(
-        "<p class=\"note\">The first %zu of %zu findings are listed; ravelin check "
-        "lists them all.</p>",
-        kMaxListedFindings, findings.size());
-  }
+  appendListedNote(out, findings.size(), "findings", "check");
   out += "</section>";
 }
 

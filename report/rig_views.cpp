@@ -203,6 +203,19 @@ void drawAxesTriple(std::string& out, const ViewCanvas& canvas, const Pose& pose
   }
 }
 
+// A frustum's border runs and rays, each line with the given attributes.
+void drawLines(std::string& out, const ViewCanvas& canvas, const Drawing& drawing,
+               std::string_view edgeAttributes, std::string_view rayAttributes) {
+  for (const auto& outline : drawing.outlines) {
+    std::vector<Point> points;
+    for (const Vec3& p : outline) points.push_back(canvas.at(p));
+    polyline(out, points, edgeAttributes);
+  }
+  for (const Segment& ray : drawing.rays) {
+    line(out, canvas.at(ray.from), canvas.at(ray.to), rayAttributes);
+  }
+}
+
 void drawFrustum(std::string& out, const ViewCanvas& canvas, const Drawing& drawing,
                  std::size_t index, const RigCamera& camera) {
   const Vec3 c = drawing.centre;
@@ -211,14 +224,7 @@ void drawFrustum(std::string& out, const ViewCanvas& canvas, const Drawing& draw
                          describe(" at (%s, %s, %s) mm in the head frame", number(c[0], 4).c_str(),
                                   number(c[1], 4).c_str(), number(c[2], 4).c_str()));
   out += "</title>";
-  for (const auto& outline : drawing.outlines) {
-    std::vector<Point> points;
-    for (const Vec3& p : outline) points.push_back(canvas.at(p));
-    polyline(out, points, "class=\"frustum-edge\"");
-  }
-  for (const Segment& ray : drawing.rays) {
-    line(out, canvas.at(ray.from), canvas.at(ray.to), "class=\"frustum-ray\"");
-  }
+  drawLines(out, canvas, drawing, "class=\"frustum-edge\"", "class=\"frustum-ray\"");
   const Point centre = canvas.at(c);
   circle(out, centre, 3, describe("class=\"camera-centre\" data-camera=\"%zu\"", index));
   text(out, {centre.x + 5, centre.y + 14}, describe("%zu · ", index) + shortened(camera.label, 24),
@@ -231,14 +237,7 @@ void drawOlderRig(std::string& out, const ViewCanvas& canvas, const Scene& scene
   if (scene.olderFrusta.empty() && scene.olderImus.empty()) return;
   out += "<g class=\"older-rig\"><title>the older calibration</title>";
   for (const Drawing& drawing : scene.olderFrusta) {
-    for (const auto& outline : drawing.outlines) {
-      std::vector<Point> points;
-      for (const Vec3& p : outline) points.push_back(canvas.at(p));
-      polyline(out, points, "class=\"older-edge\"");
-    }
-    for (const Segment& ray : drawing.rays) {
-      line(out, canvas.at(ray.from), canvas.at(ray.to), "class=\"older-edge\"");
-    }
+    drawLines(out, canvas, drawing, "class=\"older-edge\"", "class=\"older-edge\"");
   }
   for (const Pose& imu : scene.olderImus) drawAxesTriple(out, canvas, imu, "");
   out += "</g>";

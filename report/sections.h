@@ -64,6 +64,9 @@ struct SectionCounts {
   std::size_t imus;
   std::size_t eyes;
 };
+// "The first 200 of 250 <what> are listed; ravelin <command> lists them all."
+// when `total` passes what a page lists.
+void appendListedNote(std::string& out, std::size_t total, const char* what, const char* command);
 // The anchor of the section that shows the value at a JSON Pointer.
 std::string sectionAnchor(std::string_view pointer, const SectionCounts& drawn);
 

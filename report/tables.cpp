@@ -54,6 +54,13 @@ std::string numberList(const Node& node, std::string_view unit, int significant)
   return text;
 }
 
+void appendListedNote(std::string& out, std::size_t total, const char* what, const char* command) {
+  if (total <= kMaxListedFindings) return;
+  out += describe(
+      "<p class=\"note\">The first %zu of %zu %s are listed; ravelin %s lists them all.</p>",
+      kMaxListedFindings, total, what, command);
+}
+
 std::string sectionAnchor(std::string_view pointer, const SectionCounts& drawn) {
   struct Listed {
     std::string_view prefix;
