@@ -30,7 +30,7 @@ constexpr std::array<std::array<int, 3>, 11> kViridis = {{{0x44, 0x01, 0x54},
 
 // Cells share a colour in this many steps, one path each: a page of many
 // cameras stays small, and a step is below what the eye tells apart.
-constexpr int kColourSteps = 32;
+constexpr std::size_t kColourSteps = 32;
 
 // The colour bar runs to at least this many pixels: an unchanged camera then
 // reads as dark everywhere rather than as rounding noise spread over the bar.
@@ -75,6 +75,15 @@ void colourBar(std::string& out, std::size_t camera, Point topLeft, double heigh
   text(out, {topLeft.x, topLeft.y - 4}, "px", "class=\"axis-title\"");
 }
 
+// The colour step of a distance on a bar from 0 to `top`; a distance beyond
+// any number (from a lens of extreme coefficients) takes the top step.
+std::size_t colourStep(double px, double top) {
+  const double fraction = px / top;
+  if (!(fraction >= 0.0)) return 0;
+  if (fraction >= 1.0) return kColourSteps - 1;
+  return static_cast<std::size_t>(fraction * static_cast<double>(kColourSteps));
+}
+
 // One path per colour step: a rectangle around each point, the points being
 // pixel centres from corner to corner.
 void cells(std::string& out, const diff::ProjectionField& field, Point size, double top) {
@@ -85,10 +94,7 @@ void cells(std::string& out, const diff::ProjectionField& field, Point size, dou
   for (std::size_t row = 0; row < field.rows; ++row) {
     for (std::size_t column = 0; column < field.columns; ++column) {
       const std::optional<double>& px = field.px[row * field.columns + column];
-      std::string& path =
-          px ? paths[static_cast<std::size_t>(
-                   std::clamp(static_cast<int>(*px / top * kColourSteps), 0, kColourSteps - 1))]
-             : unseen;
+      std::string& path = px ? paths[colourStep(*px, top)] : unseen;
       path +=
           describe("M%.1f %.1fh%.1fv%.1fh%.1fz", kPad + static_cast<double>(column) * cellWidth,
                    kPad + static_cast<double>(row) * cellHeight, cellWidth, cellHeight, -cellWidth);
@@ -96,7 +102,7 @@ void cells(std::string& out, const diff::ProjectionField& field, Point size, dou
   }
   for (std::size_t step = 0; step < paths.size(); ++step) {
     if (paths[step].empty()) continue;
-    const double middle = (static_cast<double>(step) + 0.5) / kColourSteps;
+    const double middle = (static_cast<double>(step) + 0.5) / static_cast<double>(kColourSteps);
     out += describe("<path fill=\"%s\" d=\"", viridis(middle).c_str());
     out += paths[step];
     out += "\"/>";
@@ -104,9 +110,12 @@ void cells(std::string& out, const diff::ProjectionField& field, Point size, dou
   if (!unseen.empty()) out += "<path class=\"unseen\" d=\"" + unseen + "\"/>";
 }
 
+// The largest finite distance, so that the bar has ticks to draw.
 double largest(const diff::ProjectionField& field) {
   double most = 0.0;
-  for (const std::optional<double>& px : field.px) most = std::max(most, px.value_or(0.0));
+  for (const std::optional<double>& px : field.px) {
+    if (px && std::isfinite(*px)) most = std::max(most, *px);
+  }
   return most;
 }
 
@@ -192,13 +201,13 @@ void appendComparisonSection(std::string& out, const diff::DiffReport& report,
 void appendCameraComparison(std::string& out, const diff::CameraDiff& change,
                             const std::optional<geometry::ImageSize>& image) {
   out += "<div class=\"comparison\"><h3>Since the older calibration</h3><div class=\"figures\">";
-  if (change.projectionField && image && change.projectionField->columns > 0 &&
-      change.projectionField->rows > 0) {
+  if (change.projectionField && image && hasDrawableShape(image->width, image->height) &&
+      change.projectionField->columns > 0 && change.projectionField->rows > 0) {
     heatMap(out, *change.projectionField, change.index, *image);
   } else {
     out +=
         "<p class=\"note\">No heat map: a lens, the image size or a pose of one side cannot be "
-        "read.</p>";
+        "read, or the image has no drawable shape.</p>";
   }
   out += "<table>";
   row(out, "rotation", quantity(change.rotationDeg, "°", 4));

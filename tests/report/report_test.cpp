@@ -151,7 +151,8 @@ ReportSource jsonSource(DocumentKind kind) {
 }
 
 // Documents that pass recognition but hold anything at all: each draws what
-// it can, one frustum per camera in each of the three views, and never throws.
+// it can, one frustum per camera in each of the three views, and never
+// throws, alone or compared with itself.
 struct HostileCase {
   const char* name;
   const char* document;
@@ -162,12 +163,15 @@ class HostileDocumentTest : public ::testing::TestWithParam<HostileCase> {};
 
 TEST_P(HostileDocumentTest, DrawsWhatItCan) {
   const json document = json::parse(GetParam().document);
-  std::string page;
-  ASSERT_NO_THROW(page = renderReport(document, jsonSource(DocumentKind::CALIBRATION)));
-  EXPECT_EQ(count(page, "class=\"frustum\""), 3 * GetParam().frustaPerView);
-  EXPECT_THAT(page, ::testing::EndsWith("</html>\n"));
-  // No coordinate that SVG cannot take.
-  EXPECT_EQ(count(page, "[\"\\s,]-?(nan|inf)[\"\\s,]"), 0u);
+  const OlderDocument itself{document, "doc.json", false};
+  for (const OlderDocument* older : {static_cast<const OlderDocument*>(nullptr), &itself}) {
+    std::string page;
+    ASSERT_NO_THROW(page = renderReport(document, jsonSource(DocumentKind::CALIBRATION), older));
+    EXPECT_EQ(count(page, "class=\"frustum\""), 3 * GetParam().frustaPerView);
+    EXPECT_THAT(page, ::testing::EndsWith("</html>\n"));
+    // No coordinate that SVG cannot take.
+    EXPECT_EQ(count(page, "[\"\\s,]-?(nan|inf)[\"\\s,]"), 0u);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
