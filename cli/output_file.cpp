@@ -88,6 +88,14 @@ int writeAll(int fd, const std::uint8_t* data, std::size_t size) {
   return 0;
 }
 
+void writeContents(int fd, const MakeContents& make, const fs::path& path) {
+  make([&](std::span<const std::uint8_t> piece) {
+    if (const int error = writeAll(fd, piece.data(), piece.size()); error != 0) {
+      failToWrite(path, error);
+    }
+  });
+}
+
 // The signals a user or a service manager ends a run with, and the only ones
 // a temporary name is cleaned up on: nothing can be done on SIGKILL.
 sigset_t cleanupSignals() {
@@ -342,9 +350,9 @@ void copyExtendedAttributes(const Location& location, const struct stat& replace
 // Writes and then gives the new file what the replaced one had. Writing
 // first matters: a write by an unprivileged process clears set-ID bits and
 // file capabilities.
-void fillReplacement(int fd, const std::uint8_t* data, std::size_t size, const Location& location,
+void fillReplacement(int fd, const MakeContents& make, const Location& location,
                      const struct stat& replaced, const fs::path& path) {
-  if (const int error = writeAll(fd, data, size); error != 0) failToWrite(path, error);
+  writeContents(fd, make, path);
   const bool keptOwnership = keepOwnership(fd, replaced);
   copyExtendedAttributes(location, replaced, fd, keptOwnership);
   mode_t mode = replaced.st_mode & 07777;
@@ -356,12 +364,12 @@ void flush(int fd, const fs::path& path) {
   if (::fsync(fd) != 0) failToWrite(path, errno);
 }
 
-void replaceRegularFile(const std::uint8_t* data, std::size_t size, const fs::path& path, int found,
+void replaceRegularFile(const MakeContents& make, const fs::path& path, int found,
                         const struct stat& replaced) {
   const Location location = locateReplacedFile(path, found, replaced);
   const CleanupOnSignals cleanup;
   PendingFile pending(location.directory.get(), 0600, path);
-  fillReplacement(pending.fd(), data, size, location, replaced, path);
+  fillReplacement(pending.fd(), make, location, replaced, path);
   flush(pending.fd(), path);
   pending.publish(location.name, /*replacing=*/true, path);
   flush(location.directory.get(), path);
@@ -369,12 +377,12 @@ void replaceRegularFile(const std::uint8_t* data, std::size_t size, const fs::pa
 
 // 0666 less the umask (and as any default ACL of the directory says), as for
 // any new file.
-void createNewFile(const std::uint8_t* data, std::size_t size, const fs::path& path) {
+void createNewFile(const MakeContents& make, const fs::path& path) {
   const Location location = openLocation(path, path);
   if (location.name.empty()) failToOpenForWriting(path, EISDIR);
   const CleanupOnSignals cleanup;
   PendingFile pending(location.directory.get(), 0666, path);
-  if (const int error = writeAll(pending.fd(), data, size); error != 0) failToWrite(path, error);
+  writeContents(pending.fd(), make, path);
   flush(pending.fd(), path);
   pending.publish(location.name, /*replacing=*/false, path);
   flush(location.directory.get(), path);
@@ -383,23 +391,25 @@ void createNewFile(const std::uint8_t* data, std::size_t size, const fs::path& p
 // As a shell's redirection: opened for writing and written, never truncated
 // or replaced. Devices that keep nothing (a terminal, /dev/null) and FIFOs
 // cannot be flushed and say so with EINVAL.
-void writeInPlace(const std::uint8_t* data, std::size_t size, const fs::path& path,
-                  const struct stat& found) {
+void writeInPlace(const MakeContents& make, const fs::path& path, const struct stat& found) {
   const Descriptor out(::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC));
   if (!out.isOpen()) failToOpenForWriting(path, errno);
   struct stat opened {};
   if (::fstat(out.get(), &opened) != 0 || !sameFile(opened, found)) {
     failToOpenForWriting(path, 0);
   }
-  if (const int error = writeAll(out.get(), data, size); error != 0) failToWrite(path, error);
+  writeContents(out.get(), make, path);
   if (::fsync(out.get()) != 0 && errno != EINVAL && errno != EROFS) failToWrite(path, errno);
 }
 
 // Through stdio, as the log lines are, and flushed so that a failure is seen.
-void writeStandardOutput(const std::uint8_t* data, std::size_t size) {
-  if (std::fwrite(data, 1, size, stdout) != size || std::fflush(stdout) != 0) {
-    failToWriteStandardOutput();
-  }
+void writeStandardOutput(const MakeContents& make) {
+  make([](std::span<const std::uint8_t> piece) {
+    if (std::fwrite(piece.data(), 1, piece.size(), stdout) != piece.size()) {
+      failToWriteStandardOutput();
+    }
+  });
+  if (std::fflush(stdout) != 0) failToWriteStandardOutput();
 }
 
 }  // namespace
@@ -410,8 +420,12 @@ void failToWriteStandardOutput() {
 }
 
 void writeOutputFile(const std::uint8_t* data, std::size_t size, const fs::path& path) {
+  writeOutputFile([&](const ContentSink& sink) { sink({data, size}); }, path);
+}
+
+void writeOutputFile(const MakeContents& make, const fs::path& path) {
   if (namesStandardStream(path)) {
-    writeStandardOutput(data, size);
+    writeStandardOutput(make);
     return;
   }
   const Descriptor found(::open(path.c_str(), O_PATH | O_CLOEXEC));
@@ -419,16 +433,16 @@ void writeOutputFile(const std::uint8_t* data, std::size_t size, const fs::path&
     const int error = errno;
     // A symlink that leads nowhere is not written through.
     if (error != ENOENT || isSymlink(path)) failToOpenForWriting(path, error);
-    createNewFile(data, size, path);
+    createNewFile(make, path);
     return;
   }
   struct stat status {};
   if (::fstat(found.get(), &status) != 0) failToOpenForWriting(path, errno);
   if (S_ISDIR(status.st_mode)) failToOpenForWriting(path, EISDIR);
   if (S_ISREG(status.st_mode)) {
-    replaceRegularFile(data, size, path, found.get(), status);
+    replaceRegularFile(make, path, found.get(), status);
   } else {
-    writeInPlace(data, size, path, status);
+    writeInPlace(make, path, status);
   }
 }
 
