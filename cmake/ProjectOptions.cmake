@@ -17,6 +17,16 @@ if(RAVELIN_FUZZ AND NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
   message(FATAL_ERROR "RAVELIN_FUZZ needs clang (libFuzzer); configure with the fuzz preset")
 endif()
 
+# Debug information is most of an optimised build's compile time. The
+# programs and their libraries keep it; test programs of an optimised build,
+# whose failures GoogleTest reports by file and line, go without. The
+# sanitizer build keeps it everywhere: its reports are read through it.
+function(ravelin_apply_test_options target)
+  if(NOT RAVELIN_SANITIZE)
+    target_compile_options(${target} PRIVATE $<$<CONFIG:RelWithDebInfo,Release>:-g0>)
+  endif()
+endfunction()
+
 # How the programs link, which packaging.runtime_linkage checks:
 #   static          no dynamic loader, nothing loaded, not position-independent
 #   static-runtime  libstdc++ and libgcc linked in, the C library loaded
