@@ -7,7 +7,6 @@
 
 #include "cli/commands.h"
 #include "cli/file_io.h"
-#include "cli/huge_page_heap.h"
 #include "console/log.h"
 
 namespace ravelin {
@@ -247,7 +246,6 @@ int runCommand(const std::optional<ParsedArguments>& arguments) {
       logError("%s", row.missingOptionMessage);
       return printUsage();
     }
-    prepareHeapForLargeDocuments();
     return row.run(*arguments);
   }
   logError("Unrecognized command '%s'", arguments->command.c_str());

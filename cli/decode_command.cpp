@@ -3,6 +3,7 @@
 #include "cli/blob_dispatch.h"
 #include "cli/commands.h"
 #include "cli/file_io.h"
+#include "cli/huge_page_heap.h"
 #include "cli/output_file.h"
 #include "console/log.h"
 
@@ -19,6 +20,7 @@ void runDecode(const fs::path& blobPath, const fs::path& jsonPath) {
     throw std::runtime_error("unknown binary format");
   }
 
+  prepareHeapForDocument(blob.size());
   MakeContents text;
   const bool crcMatched = decodeBlobForText(*kind, blob, text);
   writeOutputFile(text, jsonPath);

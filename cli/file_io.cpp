@@ -20,6 +20,7 @@
 #include <utility>
 #include <vector>
 
+#include "cli/huge_page_heap.h"
 #include "cli/json_document_builder.h"
 #include "cli/json_reader.h"
 #include "cli/json_text.h"
@@ -308,7 +309,8 @@ json loadJsonFile(const fs::path& path, std::uintmax_t* textSize) {
   if (!input.isOpen()) return parseJsonDocument({});
   // A regular file is read whole for the quick reader; a pipe or a device is
   // parsed as it arrives, so that text that is not JSON fails at once.
-  if (input.regularFileSize()) {
+  if (const std::optional<std::uintmax_t> size = input.regularFileSize()) {
+    prepareHeapForDocument(*size);
     const Bytes text = readWhole(input, path, kMaxJsonFileSize);
     return parseJsonDocument({reinterpret_cast<const char*>(text.data()), text.size()});
   }

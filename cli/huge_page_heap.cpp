@@ -17,10 +17,15 @@ constexpr std::size_t kHeapReserve = 32U << 20;
 // returned whole when freed.
 constexpr std::size_t kOwnMappingThreshold = 128U << 10;
 constexpr std::uintptr_t kHugePage = 2U << 20;
+// A JSON text beyond this makes a tree larger than the reserve.
+constexpr std::uintmax_t kLargestInputServed = 4U << 20;
 
 }  // namespace
 
-void prepareHeapForLargeDocuments() {
+void prepareHeapForDocument(std::uintmax_t inputSize) {
+  static bool prepared = false;
+  if (prepared || inputSize > kLargestInputServed) return;
+  prepared = true;
   // The reserve itself comes from the heap, and stays there once freed.
   mallopt(M_TRIM_THRESHOLD, static_cast<int>(2 * kHeapReserve));
   mallopt(M_MMAP_THRESHOLD, static_cast<int>(kHeapReserve));
