@@ -72,8 +72,9 @@ struct SubBlockWalk {
   const SubBlockOwner& owner;
   Visitor& visitor;
 
-  void block(const TLV& tlv, const std::uint8_t* frame, ByteCursor payload) {
-    visitor.subBlock(tlv, frame, findRule(owner.rules, static_cast<BlockId>(tlv.id)), payload);
+  const std::uint8_t* block(const TLV& tlv, const std::uint8_t* frame, ByteCursor payload) {
+    return visitor.subBlock(tlv, frame, findRule(owner.rules, static_cast<BlockId>(tlv.id)),
+                            payload);
   }
   void endMarker(const std::uint8_t* frame) { visitor.endMarker(frame); }
   [[noreturn]] void overrun(const TLV& tlv, const std::uint8_t* frame, std::size_t left) {

@@ -69,13 +69,15 @@ struct CompositeToRecords {
       into.extrinsics = record;
     }
   }
-  void subBlock(const TLV& tlv, const std::uint8_t*, const SubBlockRule* rule, ByteCursor payload) {
+  const std::uint8_t* subBlock(const TLV& tlv, const std::uint8_t*, const SubBlockRule* rule,
+                               ByteCursor payload) {
     const auto id = static_cast<BlockId>(tlv.id);
     if (rule == nullptr) {
       logError("Unknown %s sub-TLV %d; skipping", owner.word, static_cast<int>(id));
-      return;
+    } else {
+      readSubBlock(id, payload, into);
     }
-    readSubBlock(id, payload, into);
+    return payload.end();
   }
   void endMarker(const std::uint8_t*) {}
 };
