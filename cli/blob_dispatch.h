@@ -5,7 +5,9 @@
 
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <string>
 
+#include "cli/output_file.h"
 #include "wire/annotation.h"
 #include "wire/byte_io.h"
 
@@ -23,6 +25,17 @@ const char* blobKindWord(BlobKind kind);
 
 // Decodes with the CRC check on; returns whether the stored CRC matched.
 bool decodeBlob(BlobKind kind, const Bytes& bytes, json& out);
+
+// Decodes with the CRC check on and returns whether the stored CRC matched;
+// `text` then writes the text decode writes, byte for byte what rendering
+// decodeBlob's tree gives, piece by piece. A calibration's text is written
+// straight from its records, without the tree, and is never held whole. A
+// text that cannot be written (a string that is not UTF-8) throws here,
+// before any piece of it.
+bool decodeBlobForText(BlobKind kind, const Bytes& bytes, MakeContents& text);
+
+// The same text whole.
+bool decodeBlobToText(BlobKind kind, const Bytes& bytes, std::string& text);
 
 // Lists a blob of either kind with its decoder's reads and checks; a blob of
 // no known kind shows its first bytes and a fault that says so. The

@@ -6,8 +6,9 @@
 #   scripts/install-deps.sh            build and test (native, sanitizers, packaging)
 #   scripts/install-deps.sh cross      plus the ARM64 and s390x cross toolchains and qemu
 #   scripts/install-deps.sh fuzz       plus clang's fuzzing runtime
-#   scripts/install-deps.sh bench      plus Google Benchmark, zlib, hyperfine, jq and the
-#                                      peer tools flatc and protoc
+#   scripts/install-deps.sh bench      plus Google Benchmark, zlib, hyperfine, jq, the
+#                                      peer tools flatc and protoc, and strace and GNU
+#                                      time, which count flushes and page faults
 #   scripts/install-deps.sh all        everything above
 set -euo pipefail
 
@@ -22,7 +23,7 @@ base=(build-essential cmake ninja-build pkg-config g++ clang clang-format
       python3-jsonschema zsh fish strace chromium python3-html5lib python3-pil)
 cross=(g++-aarch64-linux-gnu g++-s390x-linux-gnu qemu-user googletest)
 fuzz=(clang libclang-rt-14-dev)
-bench=(libbenchmark-dev zlib1g-dev hyperfine jq flatbuffers-compiler protobuf-compiler)
+bench=(libbenchmark-dev zlib1g-dev hyperfine jq flatbuffers-compiler protobuf-compiler strace time)
 
 wanted=("${base[@]}")
 for group in "$@"; do
