@@ -5,6 +5,8 @@
 #include <string>
 
 #include "calibration/decoder.h"
+#include "calibration/encoder.h"
+#include "console/log.h"
 #include "device_config/device_config.h"
 #include "wire/container.h"
 
@@ -36,6 +38,28 @@ bool decodeBlob(BlobKind kind, const Bytes& bytes, json& out) {
                                 /*verifyCrc=*/true);
   }
   throw std::runtime_error("Unknown binary blob format");
+}
+
+std::optional<BlobKind> documentKind(const json& document) {
+  if (isDeviceConfigJson(document)) return BlobKind::DEVICE_CONFIG;
+  if (isCompactCalibrationJson(document)) return BlobKind::CALIBRATION;
+  return std::nullopt;
+}
+
+Bytes encodeDocument(const json& document, BlobKind kind) {
+  return kind == BlobKind::DEVICE_CONFIG ? encodeDeviceConfig(document)
+                                         : encodeCompactCalibration(document);
+}
+
+void requireSourceOfKind(const json& source, BlobKind kind) {
+  if (kind == BlobKind::CALIBRATION && !isCompactCalibrationJson(source)) {
+    logError("JSON is not in compact calibration format. Exiting");
+    throw std::runtime_error("Input calibration JSON not in compact format");
+  }
+  if (kind == BlobKind::DEVICE_CONFIG && !isDeviceConfigJson(source)) {
+    logError("JSON is not a recognized device_config format. Exiting");
+    throw std::runtime_error("Input JSON not a device_config");
+  }
 }
 
 namespace {

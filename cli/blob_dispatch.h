@@ -1,7 +1,8 @@
 #pragma once
 
-// Tells the two blob kinds apart by their magic and hands a blob to its
-// decoder; shared by the decode and verify commands.
+// Tells the two kinds apart, a blob by its magic and a document by its shape,
+// and hands either to its kind's decoder or encoder; shared by the commands
+// and the Python module.
 
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -23,6 +24,18 @@ const char* blobKindWord(BlobKind kind);
 
 // Decodes with the CRC check on; returns whether the stored CRC matched.
 bool decodeBlob(BlobKind kind, const Bytes& bytes, json& out);
+
+// A device config is recognised first: a document can look like both. No
+// value for a document of neither kind, after the calibration test has
+// logged why at error level.
+std::optional<BlobKind> documentKind(const json& document);
+
+// Throws on any fault; never returns a partial blob.
+Bytes encodeDocument(const json& document, BlobKind kind);
+
+// Refuses, with an error line and a throw, a source that is not a document of
+// the kind of the blob it is verified against.
+void requireSourceOfKind(const json& source, BlobKind kind);
 
 // Lists a blob of either kind with its decoder's reads and checks; a blob of
 // no known kind shows its first bytes and a fault that says so. The

@@ -3,12 +3,11 @@
 #include <stdexcept>
 #include <utility>
 
-#include "calibration/encoder.h"
+#include "cli/blob_dispatch.h"
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/file_io.h"
 #include "console/log.h"
-#include "device_config/device_config.h"
 
 namespace ravelin {
 
@@ -19,15 +18,14 @@ struct EncodedBlob {
   const char* word;
 };
 
-// A device config is recognised first: a document can look like both.
 EncodedBlob encodeEitherKind(const json& document, const fs::path& jsonPath) {
-  if (isDeviceConfigJson(document)) return {encodeDeviceConfig(document), "device config"};
-  if (isCompactCalibrationJson(document)) {
-    return {encodeCompactCalibration(document), "calibration"};
+  const std::optional<BlobKind> kind = documentKind(document);
+  if (!kind) {
+    logError("Input JSON %s is neither compact calibration nor device_config format. Exiting.",
+             jsonPath.c_str());
+    throw std::runtime_error("Unsupported JSON format for encoding");
   }
-  logError("Input JSON %s is neither compact calibration nor device_config format. Exiting.",
-           jsonPath.c_str());
-  throw std::runtime_error("Unsupported JSON format for encoding");
+  return {encodeDocument(document, *kind), blobKindWord(*kind)};
 }
 
 // Binary bytes would garble a terminal, and some sequences can drive it.

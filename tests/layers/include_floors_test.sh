@@ -12,6 +12,7 @@ declare -A may_include=(
   [device_config]="device_config wire console"
   [check]="check calibration device_config wire"
   [cli]="cli check calibration device_config wire console"
+  [python]="python cli check geometry calibration device_config wire console"
   [rebind]="rebind"
 )
 
