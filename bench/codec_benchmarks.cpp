@@ -21,11 +21,14 @@
 #include "bench/synthetic_calibration.h"
 #include "calibration/decoder.h"
 #include "calibration/encoder.h"
+#include "check/check.h"
 #include "cli/blob_dispatch.h"
 #include "cli/commands.h"
 #include "cli/file_io.h"
 #include "console/log.h"
 #include "device_config/device_config.h"
+#include "diff/diff.h"
+#include "geometry/pose.h"
 #include "wire/annotation.h"
 #include "wire/container.h"
 
@@ -40,6 +43,8 @@ constexpr const char* kLargeScaleDocument = "calibration/synthetic-100x";
 constexpr double kLargeScale = 100.0;
 constexpr double kAllowedGrowth = 1.1;      // 100x the data may cost at most 110x the time
 constexpr double kInspectOverDecode = 2.0;  // the listing may cost what a decode costs again
+constexpr double kDiffOverCheck = 2.0;      // comparing two documents, twice judging one
+constexpr const char* kExampleDocument = "calibration/example";
 
 struct BenchDocument {
   std::string name;
@@ -51,6 +56,7 @@ struct BenchDocument {
   std::vector<std::uint8_t> msgpack;
   std::size_t jsonTextSize = 0;
   int verdict = 0;
+  json changed;  // what the diff row compares the source with
 };
 
 Bytes encodeDocument(BlobKind kind, const json& source) {
@@ -186,6 +192,26 @@ const std::vector<Operation>& operations() {
          benchmark::DoNotOptimize(verifyRoundTrip(d.source, d.blob, kBlobName));
        },
        blobSize},
+      {"check",
+       "check",
+       true,
+       {},
+       [](const BenchDocument& d) {
+         benchmark::DoNotOptimize(d.kind == BlobKind::CALIBRATION
+                                      ? checkCompactCalibration(d.source)
+                                      : checkDeviceConfig(d.source));
+       },
+       jsonTextSize},
+      {"diff",
+       "diff",
+       true,
+       {"check"},
+       [](const BenchDocument& d) {
+         benchmark::DoNotOptimize(d.kind == BlobKind::CALIBRATION
+                                      ? diff::diffCalibrations(d.source, d.changed)
+                                      : diff::diffDeviceConfigs(d.source, d.changed));
+       },
+       jsonTextSize},
       {"zlib_crc32",
        "zlib crc32",
        false,
@@ -218,11 +244,30 @@ void measure(benchmark::State& state, const Operation& op, const BenchDocument& 
   state.SetBytesProcessed(iterations * static_cast<std::int64_t>(op.bytes(document)));
 }
 
+// The example as a recalibration might leave it: its first camera turned by
+// 0.2 degrees and its focal length 0.1 % longer, an IMU bias and the date
+// changed. Other documents are compared with themselves.
+json changedCopy(const std::string& name, const json& source) {
+  using geometry::operator*;
+  json changed = source;
+  if (name != kExampleDocument) return changed;
+  json& camera = changed["cameras"][0];
+  geometry::Pose pose =
+      geometry::poseFromMatrixExtrinsics(camera["extrinsics"].get<geometry::MatrixExtrinsics>());
+  pose.rotation = pose.rotation * geometry::rotationAboutAxis({0, 1, 0}, geometry::radians(0.2));
+  camera["extrinsics"] = geometry::matrixExtrinsicsFromPose(pose);
+  camera["intrinsics"][0]["fx"] = camera["intrinsics"][0]["fx"].get<double>() * 1.001;
+  changed["imus"][0]["bias_gyro"][0] = 0.002;
+  changed["metadata"]["date"] = "2026-01-01";
+  return changed;
+}
+
 // Encodes the document once up front; a document its encoder refuses is
 // reported and left out rather than failing every row.
 std::optional<BenchDocument> prepare(const std::string& name, BlobKind kind, json source) {
   try {
-    BenchDocument document{name, kind, std::move(source), {}, {}, {}, {}, 0, 0};
+    BenchDocument document{name, kind, std::move(source), {}, {}, {}, {}, 0, 0, {}};
+    document.changed = changedCopy(name, document.source);
     document.text = document.source.dump(4);
     document.blob = encodeDocument(kind, document.source);
     document.cbor = json::to_cbor(document.source);
@@ -254,6 +299,10 @@ std::vector<BenchDocument> prepareDocuments() {
     candidates.push_back(prepare("calibration/synthetic-" + std::to_string(scale) + "x",
                                  BlobKind::CALIBRATION, makeSyntheticCalibration(scale)));
   }
+  // A rig's proportions at scale, each camera with one measured lens.
+  candidates.push_back(
+      prepare("calibration/cameras-2000", BlobKind::CALIBRATION,
+              makeSyntheticCalibration({.cameras = 2000, .imus = 500, .splineIntrinsics = false})));
   candidates.push_back(prepareExample("device_config.json", BlobKind::DEVICE_CONFIG));
   std::vector<BenchDocument> documents;
   for (auto& candidate : candidates) {
@@ -377,6 +426,10 @@ std::vector<Target> collectTargets(const TimingTable& table,
     if (const auto ratio = table.ratio("inspect", "decode", document.name)) {
       targets.push_back({"inspect " + document.name + " / decode", *ratio, kInspectOverDecode});
     }
+  }
+  if (const auto ratio = table.ratio("diff", "check", kExampleDocument)) {
+    targets.push_back(
+        {std::string("diff ") + kExampleDocument + " / check", *ratio, kDiffOverCheck});
   }
   for (const char* op : {"encode", "decode", "verify", "crc32"}) {
     const auto small = table.seconds(op, kSmallScaleDocument);

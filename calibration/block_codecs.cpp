@@ -94,8 +94,9 @@ struct SubBlockWalk {
   const SubBlockOwner& owner;
   Visitor& visitor;
 
-  void block(const TLV& tlv, const std::uint8_t* frame, ByteCursor payload) {
-    visitor.subBlock(tlv, frame, findRule(owner.rules, static_cast<BlockId>(tlv.id)), payload);
+  const std::uint8_t* block(const TLV& tlv, const std::uint8_t* frame, ByteCursor payload) {
+    return visitor.subBlock(tlv, frame, findRule(owner.rules, static_cast<BlockId>(tlv.id)),
+                            payload);
   }
   void endMarker(const std::uint8_t* frame) { visitor.endMarker(frame); }
   [[noreturn]] void overrun(const TLV& tlv, const std::uint8_t* frame, std::size_t left) {
@@ -136,13 +137,15 @@ class CompositeToJson {
     // CAD-form extrinsics are always in millimetres, whatever the CAD block says.
     if constexpr (std::is_same_v<R, CadPose>) member["__units"] = "mm";
   }
-  void subBlock(const TLV& tlv, const std::uint8_t*, const SubBlockRule* rule, ByteCursor payload) {
+  const std::uint8_t* subBlock(const TLV& tlv, const std::uint8_t*, const SubBlockRule* rule,
+                               ByteCursor payload) {
     const auto id = static_cast<BlockId>(tlv.id);
     if (rule == nullptr) {
       logError("Unknown %s sub-TLV %d; skipping", owner_.word, static_cast<int>(id));
-      return;
+    } else {
+      placeSubBlock(object_, *rule, decodeBlockPayload(id, payload).value());
     }
-    placeSubBlock(object_, *rule, decodeBlockPayload(id, payload).value());
+    return payload.end();
   }
   void endMarker(const std::uint8_t*) {}
 

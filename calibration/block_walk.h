@@ -10,7 +10,11 @@ namespace ravelin {
 
 // Reads TLV after TLV from `cursor` until its end or an END marker and tells
 // `visitor` what it finds, each with the position of its frame:
-//   visitor.block(tlv, frame, payload)   a block whose payload fits
+//   visitor.block(tlv, frame, payload)   a block whose payload fits; returns
+//                                        where the next frame starts, in
+//                                        [payload's start, cursor's end]:
+//                                        the payload's end but where the
+//                                        inspector finds the size wrong
 //   visitor.endMarker(frame)             the END marker, which stops the walk
 //   visitor.overrun(tlv, frame, left)    a payload that reaches past the
 //                                        cursor's end; must throw
@@ -26,7 +30,7 @@ bool walkBlocks(ByteCursor& cursor, Visitor& visitor) {
       return true;
     }
     if (tlv.size > cursor.remaining()) visitor.overrun(tlv, frame, cursor.remaining());
-    visitor.block(tlv, frame, cursor.take(tlv.size));
+    cursor = ByteCursor(visitor.block(tlv, frame, cursor.take(tlv.size)), cursor.end());
   }
   return false;
 }

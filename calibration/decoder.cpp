@@ -101,11 +101,12 @@ void placeBlock(json& calibration, BlockId id, json decoded) {
 struct TopLevelDecoder {
   json& calibration;
 
-  void block(const TLV& tlv, const std::uint8_t*, ByteCursor payload) {
+  const std::uint8_t* block(const TLV& tlv, const std::uint8_t*, ByteCursor payload) {
     const auto id = static_cast<BlockId>(tlv.id);
     if (std::optional<json> decoded = decodeBlockPayload(id, payload)) {
       placeBlock(calibration, id, std::move(*decoded));
     }
+    return payload.end();
   }
   void endMarker(const std::uint8_t*) {}
   [[noreturn]] void overrun(const TLV& tlv, const std::uint8_t* frame, std::size_t left) {
@@ -120,8 +121,8 @@ struct TopLevelDecoder {
 struct TopLevelListing {
   PayloadListing& listing;
 
-  void block(const TLV& tlv, const std::uint8_t* frame, ByteCursor payload) {
-    listing.listBlock(tlv, frame, payload);
+  const std::uint8_t* block(const TLV& tlv, const std::uint8_t* frame, ByteCursor payload) {
+    return listing.listBlock(tlv, frame, payload);
   }
   void endMarker(const std::uint8_t* frame) { listing.endMarker(frame); }
   [[noreturn]] void overrun(const TLV& tlv, const std::uint8_t* frame, std::size_t left) {
@@ -168,13 +169,13 @@ Annotation inspectCalibration(std::span<const std::uint8_t> blob) {
     annotation.addFault(error, 0, 0);
   }
 
-  PayloadListing listing(annotation);
+  PayloadListing listing(annotation, blob.data() + blob.size());
   TopLevelListing topLevel{listing};
   try {
     if (walkBlocks(cursor, topLevel)) {
-      listUnread(annotation, annotation.offsetOf(cursor.position()),
+      listUnread(annotation, annotation.offsetOf(cursor.position()), blob.size(),
                  "after the end marker: the decoder does not read them");
-    } else {
+    } else if (!listing.walkAbandoned()) {
       annotation.add(blob.size(), 0, blockName(BlockId::END)).note =
           "missing: the walk ends with the blob";
     }

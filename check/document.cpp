@@ -1,8 +1,7 @@
 #include "check/document.h"
 
+#include <algorithm>
 #include <cmath>
-#include <cstdarg>
-#include <cstdio>
 #include <limits>
 
 namespace ravelin::check {
@@ -33,6 +32,13 @@ Node Node::operator[](std::size_t index) const {
   return Node(element, pointer_ + "/" + std::to_string(index));
 }
 
+std::optional<double> Node::finiteNumber() const {
+  if (value_ == nullptr || !value_->is_number()) return std::nullopt;
+  const double number = value_->get<double>();
+  if (!finiteInSinglePrecision(number)) return std::nullopt;
+  return number;
+}
+
 std::optional<std::string> Node::text() const {
   if (value_ == nullptr || !value_->is_string()) return std::nullopt;
   return value_->get<std::string>();
@@ -40,19 +46,6 @@ std::optional<std::string> Node::text() const {
 
 std::string Node::dump() const {
   return value_ == nullptr ? "" : value_->dump(-1, ' ', false, json::error_handler_t::replace);
-}
-
-std::string describe(const char* format, ...) {
-  va_list arguments;
-  va_start(arguments, format);
-  va_list counting;
-  va_copy(counting, arguments);
-  const int length = std::vsnprintf(nullptr, 0, format, counting);
-  va_end(counting);
-  std::string text(static_cast<std::size_t>(std::max(length, 0)), '\0');
-  std::vsnprintf(text.data(), text.size() + 1, format, arguments);
-  va_end(arguments);
-  return text;
 }
 
 void Findings::error(const Node& at, std::string reason) {
@@ -66,6 +59,15 @@ void Findings::warning(const Node& at, std::string reason) {
 void Findings::add(FindingSeverity severity, const Node& at, std::string value,
                    std::string reason) {
   list_.push_back({severity, at.pointer(), std::move(value), std::move(reason)});
+}
+
+bool Findings::erred(const Node& at) const {
+  const std::string& pointer = at.pointer();
+  return std::any_of(list_.begin(), list_.end(), [&pointer](const Finding& finding) {
+    return finding.severity == FindingSeverity::ERROR &&
+           finding.pointer.compare(0, pointer.size(), pointer) == 0 &&
+           (finding.pointer.size() == pointer.size() || finding.pointer[pointer.size()] == '/');
+  });
 }
 
 std::optional<double> Findings::number(const Node& node) {

@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "check/check.h"
+#include "console/format.h"
+#include "geometry/vector.h"
 
 namespace ravelin::check {
 
@@ -32,6 +34,9 @@ class Node {
   bool isObject() const { return value_ != nullptr && value_->is_object(); }
   // The elements of an array, none for anything else.
   std::size_t size() const { return isArray() ? value_->size() : 0; }
+  // The number when it is one and finite, without a finding either way: for a
+  // rule that reads a value which another rule judges.
+  std::optional<double> finiteNumber() const;
   // The string, or nothing for any other kind.
   std::optional<std::string> text() const;
   // The value as compact JSON; invalid UTF-8 from a blob is replaced, not refused.
@@ -44,11 +49,10 @@ class Node {
   std::string pointer_;
 };
 
-std::string describe(const char* format, ...) __attribute__((format(printf, 1, 2)));
+using ravelin::describe;
 
-// Three numbers, or a 3x3 matrix row-major.
-using Vec3 = std::array<double, 3>;
-using Mat3 = std::array<double, 9>;
+using geometry::Mat3;
+using geometry::Vec3;
 
 class Findings {
  public:
@@ -80,6 +84,10 @@ class Findings {
 
   // A 3x3 matrix written as three rows of three.
   std::optional<Mat3> matrix3(const Node& node);
+
+  // Whether an error was found at `at` or within it: rules that build on a
+  // value found certainly wrong leave it alone rather than repeat the news.
+  bool erred(const Node& at) const;
 
   std::vector<Finding> take() { return std::move(list_); }
 

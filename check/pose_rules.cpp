@@ -2,15 +2,20 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 #include <optional>
 
-#include "check/geometry.h"
 #include "check/thresholds.h"
+#include "geometry/vector.h"
 
 namespace ravelin::check {
 
 namespace {
+
+using geometry::degrees;
+using geometry::determinant;
+using geometry::dot;
+using geometry::norm;
+using geometry::orthonormalityDeviation;
 
 bool isUnitAxis(Findings& findings, const Node& node, const std::optional<Vec3>& axis) {
   if (!axis) return false;
@@ -22,10 +27,6 @@ bool isUnitAxis(Findings& findings, const Node& node, const std::optional<Vec3>&
 }
 
 }  // namespace
-
-double degrees(double radians) {
-  return radians * 180.0 / std::numbers::pi;
-}
 
 void checkRotation(Findings& findings, const Node& at, const Mat3& rotation,
                    RotationLimits limits) {

@@ -17,6 +17,4 @@ void checkRotation(Findings& findings, const Node& at, const Mat3& rotation, Rot
 // "plus_x" and "plus_z" of a CAD pose: unit length and orthogonal.
 void checkPoseAxes(Findings& findings, const Node& pose);
 
-double degrees(double radians);
-
 }  // namespace ravelin::check

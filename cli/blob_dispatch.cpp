@@ -6,6 +6,7 @@
 
 #include "calibration/decoder.h"
 #include "calibration/encoder.h"
+#include "cli/file_io.h"
 #include "console/log.h"
 #include "device_config/device_config.h"
 #include "wire/container.h"
@@ -71,14 +72,55 @@ std::string quotedMagic(std::uint32_t magic) {
   return '"' + std::string(text.begin(), text.end()) + '"';
 }
 
+// The string that writing `document` as JSON text stops at, in the order the
+// text is written: none when every string is UTF-8.
+const std::string* firstStringOutsideUtf8(const json& document) {
+  if (document.is_string()) {
+    const auto& text = document.get_ref<const std::string&>();
+    return utf8PrefixLength(text) < text.size() ? &text : nullptr;
+  }
+  if (!document.is_structured()) return nullptr;
+  for (const json& member : document) {
+    if (const std::string* text = firstStringOutsideUtf8(member)) return text;
+  }
+  return nullptr;
+}
+
+// decode fails after the walk, when the document it decoded cannot be written
+// as JSON text: a string it keeps that is not UTF-8. The fault is marked at the
+// first byte outside UTF-8 of the string that stops the writer.
+void markUnwritableText(Annotation& annotation, BlobKind kind, const Bytes& bytes) {
+  if (annotation.faults() > 0 || !annotation.holdsTextOutsideUtf8()) return;
+  json decoded;
+  {
+    const QuietScope quiet;
+    decodeBlob(kind, bytes, decoded);
+  }
+  try {
+    renderJsonDocument(decoded);
+  } catch (const json::type_error& error) {
+    const std::string& text = *firstStringOutsideUtf8(decoded);
+    const std::string_view blob(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    const std::uint8_t* at = bytes.data() + blob.find(text) + utf8PrefixLength(text);
+    annotation.addFault(BlobFault(error.what(), at, "text in UTF-8, which JSON requires",
+                                  '"' + escapedText(text) + '"'),
+                        0, 0);
+  }
+}
+
+Annotation inspectKnownKind(BlobKind kind, const Bytes& bytes) {
+  Annotation annotation = kind == BlobKind::CALIBRATION
+                              ? inspectCalibration(bytes)
+                              : inspectDeviceConfig(bytes.data(), bytes.data() + bytes.size());
+  markUnwritableText(annotation, kind, bytes);
+  return annotation;
+}
+
 }  // namespace
 
 Annotation inspectBlob(const Bytes& bytes) {
   const std::optional<BlobKind> kind = detectBlobKind(bytes);
-  if (kind == BlobKind::CALIBRATION) return inspectCalibration(bytes);
-  if (kind == BlobKind::DEVICE_CONFIG) {
-    return inspectDeviceConfig(bytes.data(), bytes.data() + bytes.size());
-  }
+  if (kind) return inspectKnownKind(*kind, bytes);
   Annotation annotation(bytes);
   constexpr std::size_t kShownBytes = 16;
   annotation.addBytes(0, std::min(bytes.size(), kShownBytes));

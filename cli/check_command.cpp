@@ -52,12 +52,14 @@ FindingCounts checkBlobFile(const fs::path& path) {
     throw std::runtime_error("unknown binary format");
   }
   json decoded;
+  const bool crcMatched = decodeBlob(*kind, blob, decoded);
+  const std::vector<Finding> findings = checkDecodedDocument(decoded, *kind);
   FindingCounts counts;
-  if (!decodeBlob(*kind, blob, decoded)) {
+  if (!crcMatched) {
     logError("Stored and computed CRC32 of %s do not match: the blob is corrupt", path.c_str());
     ++counts.errors;
   }
-  counts += report(checkDecodedDocument(decoded, *kind));
+  counts += report(findings);
   return counts;
 }
 

@@ -11,7 +11,7 @@ std::vector<Finding> checkDocument(const json& document, BlobKind kind) {
 }
 
 std::vector<Finding> checkDecodedDocument(json& decoded, BlobKind kind) {
-  roundJsonFloats(decoded);
+  renderJsonDocument(decoded);
   return checkDocument(decoded, kind);
 }
 

@@ -12,7 +12,8 @@ namespace ravelin {
 
 std::vector<Finding> checkDocument(const json& document, BlobKind kind);
 
-// Judges a decoded blob by its numbers as decode writes them: rounds them in place first.
+// Judges a decoded blob as decode writes it: rounds its numbers in place
+// first, and throws as decode does on a string that JSON text cannot hold.
 std::vector<Finding> checkDecodedDocument(json& decoded, BlobKind kind);
 
 struct FindingCounts {

@@ -1,7 +1,10 @@
 #include "cli/command_line.h"
 
 #include <array>
+#include <cerrno>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <filesystem>
 
@@ -21,18 +24,31 @@ const std::string_view kUsageText =
     "  verify            --json <cal.json> --bin <cal.bin>\n"
     "  compare-encodings --json <cal.json>\n"
     "  test-crc          --json <cal.json>\n"
+    "  check             [--json <cal.json>] [--bin <cal.bin>]  (one or both)\n"
+    "  inspect           --bin <cal.bin> [--json <listing.json>] [--force]\n"
+    "  diff              --old <path> --new <path>  [--json <report>] [--force]\n"
     "\n"
     "Options:\n"
     "  --json <path>     JSON file (encode/decode/verify/compare-encodings/test-crc)\n"
+    "                    (check: the document to judge; inspect: the listing's JSON)\n"
+    "                    (diff: the report's JSON)\n"
     "  --bin <path>      Binary file (encode/decode/verify)\n"
+    "                    (check and inspect: the blob to read)\n"
     "  --verify          Do a round-trip verification when encoding\n"
     "  --force           Overwrite output file if it exists\n"
+    "  --quiet           Print no log line; the exit code tells the outcome\n"
+    "  --old <path>      Older calibration or device config, JSON or blob (diff)\n"
+    "  --new <path>      Newer one of the same kind, JSON or blob (diff)\n"
+    "  --tolerance-px <px>  Pixel tolerance of the projections (diff)\n"
     "  --help, -h        Show this help\n"
     "\n"
     "Examples:\n"
     "  ravelin decode --bin cal.bin --json cal.json\n"
     "  ravelin encode --json cal.json --bin cal.bin --force\n"
-    "  ravelin verify --json cal.json --bin cal.bin\n";
+    "  ravelin verify --json cal.json --bin cal.bin\n"
+    "  ravelin check --json cal.json --bin cal.bin\n"
+    "  ravelin inspect --bin cal.bin --quiet\n"
+    "  ravelin diff --old factory.bin --new field.bin\n";
 
 namespace {
 
@@ -119,14 +135,16 @@ int runEncodeRow(const ParsedArguments& arguments) {
 
 // Standard input can be read only once: a command whose two inputs both name
 // it is refused as a usage error. Returns whether it was.
-bool refusesBothInputsFromStandardInput(const ParsedArguments& arguments) {
+bool refusesBothInputsFromStandardInput(const ParsedArguments& arguments,
+                                        const char* first = "--json",
+                                        const char* second = "--bin") {
   const auto isStandardInput = [&](const char* option) {
     const auto found = arguments.options.find(option);
     return found != arguments.options.end() && namesStandardStream(found->second);
   };
-  if (!isStandardInput("--json") || !isStandardInput("--bin")) return false;
-  logError("%s cannot read both --json and --bin from standard input ('-')",
-           arguments.command.c_str());
+  if (!isStandardInput(first) || !isStandardInput(second)) return false;
+  logError("%s cannot read both %s and %s from standard input ('-')", arguments.command.c_str(),
+           first, second);
   printUsage();
   return true;
 }
@@ -174,7 +192,6 @@ int runCheckRow(const ParsedArguments& arguments) {
   return runCheck(in, bin);
 }
 
-// inspect is left out of the usage text, which lists the original commands.
 int runInspectRow(const ParsedArguments& arguments) {
   const fs::path bin = optionPath(arguments, "--bin");
   const std::optional<fs::path> out = optionalPath(arguments, "--json");
@@ -185,7 +202,42 @@ int runInspectRow(const ParsedArguments& arguments) {
   return runInspect(bin, out);
 }
 
-constexpr std::array<CommandRow, 7> kCommands = {{
+// A number of pixels, at least 0.
+std::optional<double> pixelTolerance(const std::string& text) {
+  char* end = nullptr;
+  const double value = std::strtod(text.c_str(), &end);
+  if (text.empty() || *end != '\0' || !std::isfinite(value) || value < 0.0) return std::nullopt;
+  return value;
+}
+
+int runDiffRow(const ParsedArguments& arguments) {
+  if (refusesBothInputsFromStandardInput(arguments, "--old", "--new")) return kExitUsage;
+  diff::Tolerances tolerances;
+  if (const auto given = arguments.options.find("--tolerance-px");
+      given != arguments.options.end()) {
+    const std::optional<double> pixels = pixelTolerance(given->second);
+    if (!pixels) {
+      logError("--tolerance-px takes a number of pixels, not '%s'", given->second.c_str());
+      return printUsage();
+    }
+    tolerances.projectionPx = *pixels;
+    tolerances.intrinsicsProjectionPx = *pixels;
+  }
+  const DiffPaths paths{optionPath(arguments, "--old"), optionPath(arguments, "--new"),
+                        optionalPath(arguments, "--json")};
+  if (!checkInputExists(paths.older, "Old input") || !checkInputExists(paths.newer, "New input")) {
+    return kExitPathRefused;
+  }
+  const char* label = "Output JSON";
+  if (paths.report && !(checkOutputWritable(*paths.report, arguments.force, label) &&
+                        checkOutputTarget(*paths.report, label, paths.older, "Old input") &&
+                        checkOutputTarget(*paths.report, label, paths.newer, "New input"))) {
+    return kExitPathRefused;
+  }
+  return runDiff(paths, tolerances);
+}
+
+constexpr std::array<CommandRow, 8> kCommands = {{
     {"decode",
      {"--bin", "--json"},
      "decode requires --bin <cal.bin> and --json <cal.json>",
@@ -202,6 +254,7 @@ constexpr std::array<CommandRow, 7> kCommands = {{
     {"test-crc", {"--json", nullptr}, "test-crc requires --json <file>", runTestCrcRow},
     {"check", {nullptr, nullptr}, nullptr, runCheckRow},
     {"inspect", {"--bin", nullptr}, "inspect requires --bin <file>", runInspectRow},
+    {"diff", {"--old", "--new"}, "diff requires --old <file> and --new <file>", runDiffRow},
 }};
 
 bool hasRequiredOptions(const CommandRow& row, const ParsedArguments& arguments) {
@@ -250,6 +303,14 @@ int runCommand(const std::optional<ParsedArguments>& arguments) {
   }
   logError("Unrecognized command '%s'", arguments->command.c_str());
   return printUsage();
+}
+
+int finishStandardOutput(int exitCode) {
+  errno = 0;
+  if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) return exitCode;
+  logError("Failed to write to standard output");
+  logSystemReason(errno);
+  return kExitException;
 }
 
 int runMain(int argc, const char* const argv[]) {

@@ -17,6 +17,8 @@ enum ExitCode : int {
   kExitVerifyMismatch = 5,
   kExitBlobDamaged = kExitVerifyMismatch,  // inspect: the blob differs from a whole one
   kExitVerifyWarnings = 6,
+  kExitBeyondTolerance = kExitVerifyMismatch,  // diff: some change beyond tolerance
+  kExitWithinTolerance = kExitVerifyWarnings,  // diff: every change within tolerance
   kExitException = 10,
 };
 
@@ -38,5 +40,11 @@ int runCommand(const std::optional<ParsedArguments>& arguments);
 
 // The whole program: parsing and dispatch inside the last-resort handler.
 int runMain(int argc, const char* const argv[]);
+
+// Flushes standard output before the program exits with `exitCode`, as the
+// standard tools do: when that fails, the output is lost, which is reported
+// with the system's reason and turns the exit code into kExitException. A
+// closed standard output with nothing to write is no failure.
+int finishStandardOutput(int exitCode);
 
 }  // namespace ravelin

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string_view>
 
+#include "diff/tolerances.h"
 #include "wire/byte_io.h"
 
 namespace ravelin {
@@ -36,5 +37,16 @@ int runCheck(const std::optional<fs::path>& jsonPath, const std::optional<fs::pa
 // JSON ("-": to standard output instead of the listing). Returns 0 for an
 // intact blob and 5 for a damaged one or one of no known kind.
 int runInspect(const fs::path& blobPath, const std::optional<fs::path>& jsonPath);
+
+struct DiffPaths {
+  fs::path older;
+  fs::path newer;
+  std::optional<fs::path> report;  // the JSON report, when asked for
+};
+
+// Compares two documents or blobs of one kind and lists every change;
+// returns 0 (identical), 6 (every change within tolerance) or 5 (some change
+// beyond it, or a blob whose CRC-32 does not match).
+int runDiff(const DiffPaths& paths, const diff::Tolerances& tolerances);
 
 }  // namespace ravelin

@@ -4,13 +4,14 @@
 #include "cli/blob_dispatch.h"
 #include "cli/commands.h"
 #include "cli/file_io.h"
+#include "cli/output_path.h"
 #include "console/log.h"
 
 namespace ravelin {
 
 void runDecode(const fs::path& blobPath, const fs::path& jsonPath) {
   // Standard output carries the JSON document alone.
-  const LogLinesToStderr routing(namesStandardStream(jsonPath));
+  const LogLinesToStderr routing(writesStandardOutput(jsonPath));
 
   const Bytes blob = readFile(blobPath);
   const std::optional<BlobKind> kind = detectBlobKind(blob);

@@ -1,12 +1,14 @@
 #include <unistd.h>
 
 #include <stdexcept>
+#include <string>
 #include <utility>
 
 #include "cli/blob_dispatch.h"
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/file_io.h"
+#include "cli/output_path.h"
 #include "console/log.h"
 
 namespace ravelin {
@@ -28,6 +30,19 @@ EncodedBlob encodeEitherKind(const json& document, const fs::path& jsonPath) {
   return {encodeDocument(document, *kind), blobKindWord(*kind)};
 }
 
+// decode, inspect, check and verify refuse a blob above the limit, so encode
+// writes none: a blob that nothing reads back is no calibration.
+void refuseBlobAboveTheLimit(const EncodedBlob& blob) {
+  if (blob.bytes.size() <= kMaxBlobFileSize) return;
+  logError(
+      "The encoded %s binary would be %d bytes, more than the %d bytes that ravelin reads back. "
+      "Nothing written.",
+      blob.word, printableCount(blob.bytes.size()), printableCount(kMaxBlobFileSize));
+  throw std::runtime_error("encoded blob of " + std::to_string(blob.bytes.size()) +
+                           " bytes exceeds the blob limit of " + std::to_string(kMaxBlobFileSize) +
+                           " bytes");
+}
+
 // Binary bytes would garble a terminal, and some sequences can drive it.
 // Checked before the input is read, which may be that terminal too.
 void refuseTerminalOutput() {
@@ -41,13 +56,14 @@ void refuseTerminalOutput() {
 }  // namespace
 
 int runEncode(const fs::path& jsonPath, const fs::path& blobPath, bool verify) {
-  const bool toStandardOutput = namesStandardStream(blobPath);
+  const bool toStandardOutput = writesStandardOutput(blobPath);
   if (toStandardOutput) refuseTerminalOutput();
   // Standard output carries the blob alone.
   const LogLinesToStderr routing(toStandardOutput);
 
   json document = loadJsonFile(jsonPath);
   const EncodedBlob blob = encodeEitherKind(document, jsonPath);
+  refuseBlobAboveTheLimit(blob);
   if (!verify) keepUntilExit(std::move(document));
   logSuccess("Successfully encoded %s binary (%d bytes)", blob.word,
              printableCount(blob.bytes.size()));
@@ -56,8 +72,9 @@ int runEncode(const fs::path& jsonPath, const fs::path& blobPath, bool verify) {
   if (!verify) return kExitSuccess;
   logInfo("Verifying binary serialization -> deserialization results in input JSON");
   // The source as it was read, since a stream cannot be read twice; a written
-  // file is read back, while what went to standard output is checked as sent.
-  if (toStandardOutput) return verifyRoundTrip(document, blob.bytes, blobPath);
+  // file is read back, while what went through a descriptor (standard output
+  // among them) is checked as sent.
+  if (outputDescriptor(blobPath)) return verifyRoundTrip(document, blob.bytes, blobPath);
   return verifyRoundTrip(document, readFile(blobPath), blobPath);
 }
 

@@ -18,12 +18,12 @@
 #include <string_view>
 #include <system_error>
 #include <utility>
-#include <vector>
 
 #include "cli/json_document_builder.h"
 #include "cli/json_reader.h"
 #include "cli/json_text.h"
 #include "cli/output_file.h"
+#include "cli/output_path.h"
 #include "console/log.h"
 
 namespace ravelin {
@@ -240,30 +240,23 @@ int decimalExponent(double magnitude) {
   return magnitude >= kFastRoadPowersOfTen[powerAbove] ? estimate + 1 : estimate;
 }
 
-// Each directory made is flushed into its parent, so that an output written
-// into it later survives a power cut with its whole path. Errors are left to
-// the writer, which cannot open a directory that is missing.
-void createDirectoriesDurably(const fs::path& directory) {
-  std::vector<fs::path> missing;
-  std::error_code error;
-  for (fs::path ancestor = directory; !ancestor.empty() && !fs::exists(ancestor, error);
-       ancestor = ancestor.parent_path()) {
-    missing.push_back(ancestor);
-  }
-  fs::create_directories(directory, error);
-  for (const fs::path& made : missing) {
-    const fs::path parent = made.has_parent_path() ? made.parent_path() : fs::path(".");
-    const int fd = ::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) continue;
-    ::fsync(fd);
-    ::close(fd);
-  }
-}
-
 // Writing into a device, a FIFO or a socket destroys nothing it held.
 bool sameStoredFile(const struct stat& a, const struct stat& b) {
   const bool holdsData = S_ISREG(a.st_mode) || S_ISBLK(a.st_mode);
   return holdsData && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Logs why, and returns true, for an output that is a symlink leading nowhere.
+bool refusesDanglingSymlink(const fs::path& output, const char* label) {
+  struct stat status {};
+  if (::stat(output.c_str(), &status) == 0 || errno != ENOENT ||
+      !fs::is_symlink(fs::symlink_status(output))) {
+    return false;
+  }
+  std::error_code unreadable;
+  logError("%s '%s' is a symbolic link to '%s', which does not exist. Not writing through it.",
+           label, output.c_str(), fs::read_symlink(output, unreadable).c_str());
+  return true;
 }
 
 }  // namespace
@@ -283,32 +276,24 @@ bool checkInputExists(const fs::path& path, const char* label) {
 }
 
 bool checkOutputWritable(const fs::path& path, bool force, const char* label) {
-  if (namesStandardStream(path)) return true;
-  if (fs::exists(path)) {
-    if (force) return true;
-    logError("%s '%s' already exists. Use --force to overwrite.", label, path.c_str());
-    return false;
-  }
-  const fs::path parent = path.parent_path();
-  if (!parent.empty()) createDirectoriesDurably(parent);
-  return true;
+  if (force || outputDescriptor(path) || !fs::exists(path)) return true;
+  logError("%s '%s' already exists. Use --force to overwrite.", label, path.c_str());
+  return false;
 }
 
 bool checkOutputTarget(const fs::path& output, const char* outputLabel, const fs::path& input,
                        const char* inputLabel) {
   if (namesStandardStream(output)) return true;
+  // A descriptor is checked by itself: without /proc its link leads nowhere.
+  const std::optional<int> descriptor = outputDescriptor(output);
+  if (!descriptor && refusesDanglingSymlink(output, outputLabel)) return false;
   struct stat outputStatus {};
   struct stat inputStatus {};
-  if (::stat(output.c_str(), &outputStatus) != 0) {
-    if (errno != ENOENT || !fs::is_symlink(fs::symlink_status(output))) return true;
-    std::error_code unreadable;
-    logError("%s '%s' is a symbolic link to '%s', which does not exist. Not writing through it.",
-             outputLabel, output.c_str(), fs::read_symlink(output, unreadable).c_str());
-    return false;
-  }
+  const int outputFound =
+      descriptor ? ::fstat(*descriptor, &outputStatus) : ::stat(output.c_str(), &outputStatus);
   const int inputFound = namesStandardStream(input) ? ::fstat(STDIN_FILENO, &inputStatus)
                                                     : ::stat(input.c_str(), &inputStatus);
-  if (inputFound != 0 || !sameStoredFile(outputStatus, inputStatus)) {
+  if (outputFound != 0 || inputFound != 0 || !sameStoredFile(outputStatus, inputStatus)) {
     return true;
   }
   logError("%s '%s' is the same file as %s '%s'. Refusing to overwrite the input.", outputLabel,
@@ -328,15 +313,23 @@ std::uintmax_t getFileSize(const fs::path& path) {
 }
 
 Bytes readFile(const fs::path& path) {
+  const Bytes bytes = readWholeFile(path, kMaxBlobFileSize);
+  logSuccess("Successfully read %d bytes from file", printableCount(bytes.size()));
+  return bytes;
+}
+
+Bytes readWholeFile(const fs::path& path, std::uintmax_t limit) {
   const ReadDescriptor input(path);
   if (!input.isOpen()) {
     logError("Failed to open file: %s ", path.c_str());
     logSystemReason(input.openError());
     throw std::runtime_error("Failed to open file: " + path.string());
   }
-  const Bytes bytes = readWhole(input, path, kMaxBlobFileSize);
-  logSuccess("Successfully read %d bytes from file", printableCount(bytes.size()));
-  return bytes;
+  return readWhole(input, path, limit);
+}
+
+void requireWithinLimit(const fs::path& path, std::uintmax_t size, std::uintmax_t limit) {
+  if (size > limit) refuseOversizedInput(path, "", size, limit);
 }
 
 void writeFile(std::span<const std::uint8_t> bytes, const fs::path& path) {

@@ -34,19 +34,27 @@ bool namesStandardStream(const fs::path& path);
 
 // Standard input always exists.
 bool checkInputExists(const fs::path& path, const char* label);
-// Creates missing parent directories of an output that does not exist yet.
-// Standard output is always writable.
+// Refuses an existing output unless forced. Standard output, and any path
+// naming one of the process's descriptors, is always writable; missing
+// directories are left to the writer, which makes them only once the
+// contents are complete.
 bool checkOutputWritable(const fs::path& path, bool force, const char* label);
 // Refuses, with its own error line, an output that is a symlink leading
 // nowhere, and one that is the same stored file as the input (a regular file
 // or a block device, however the two paths spell it, standard input
-// redirected from it included).
+// redirected from it or a descriptor open on it included).
 bool checkOutputTarget(const fs::path& output, const char* outputLabel, const fs::path& input,
                        const char* inputLabel);
 std::uintmax_t getFileSize(const fs::path& path);
 
 // Reads a blob of at most kMaxBlobFileSize bytes.
 Bytes readFile(const fs::path& path);
+// Reads a file whole as readFile does, within `limit` bytes, without a line
+// when it succeeds: for an input whose kind only its content tells.
+Bytes readWholeFile(const fs::path& path, std::uintmax_t limit);
+// Refuses an input of `size` bytes when that is above `limit`, as the readers
+// refuse a file by its size: logs it and throws.
+void requireWithinLimit(const fs::path& path, std::uintmax_t size, std::uintmax_t limit);
 // The system's words for errno value `error` as an error line of their own,
 // after the line that says what failed; nothing for 0.
 void logSystemReason(int error);

@@ -9,6 +9,7 @@
 #include "cli/commands.h"
 #include "cli/file_io.h"
 #include "cli/output_file.h"
+#include "cli/output_path.h"
 #include "console/log.h"
 
 namespace ravelin {
@@ -43,7 +44,7 @@ int runInspect(const fs::path& blobPath, const std::optional<fs::path>& jsonPath
   const LogLinesToStderr routing(true);
   const Bytes blob = readFile(blobPath);
   const Annotation annotation = inspectBlob(blob);
-  const bool jsonToStandardOutput = jsonPath && namesStandardStream(*jsonPath);
+  const bool jsonToStandardOutput = jsonPath && writesStandardOutput(*jsonPath);
   if (!jsonToStandardOutput && !writeListing(annotation, stdout)) failToWriteStandardOutput();
   if (jsonPath) {
     const std::string text = renderAnnotationJson(annotation);

@@ -1,7 +1,9 @@
 #include "cli/output_file.h"
 
 #include <fcntl.h>
+#include <linux/fs.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -9,10 +11,10 @@
 
 #include <array>
 #include <cerrno>
-#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -21,6 +23,7 @@
 #include <vector>
 
 #include "cli/file_io.h"
+#include "cli/output_path.h"
 #include "console/log.h"
 
 namespace ravelin {
@@ -53,7 +56,10 @@ class Descriptor {
   Descriptor(Descriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
   Descriptor(const Descriptor&) = delete;
   Descriptor& operator=(const Descriptor&) = delete;
-  Descriptor& operator=(Descriptor&&) = delete;
+  Descriptor& operator=(Descriptor&& other) noexcept {
+    std::swap(fd_, other.fd_);
+    return *this;
+  }
 
   bool isOpen() const { return fd_ >= 0; }
   int get() const { return fd_; }
@@ -69,6 +75,10 @@ bool sameFile(const struct stat& a, const struct stat& b) {
 bool isSymlink(const fs::path& path) {
   struct stat status {};
   return ::lstat(path.c_str(), &status) == 0 && S_ISLNK(status.st_mode);
+}
+
+Descriptor openDirectory(int parent, const char* name) {
+  return Descriptor(::openat(parent, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
 }
 
 std::string selfDescriptorPath(int fd) {
@@ -195,23 +205,44 @@ bool linkUnnamed(int fd, int directory, const char* name) {
          0;
 }
 
+// Without /proc an unnamed file could be named only with a privilege, so the
+// contents then have a temporary name from the start, as on a file system
+// without unnamed files.
+int openUnnamed(int directory, mode_t mode) {
+  if (::access("/proc/self/fd", X_OK) != 0) {
+    errno = EOPNOTSUPP;
+    return -1;
+  }
+  return ::openat(directory, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+}
+
+// An append-only directory (chattr +a) lets a name be added but never taken
+// away, so a rename out of it fails and its temporary name stays for good.
+bool isAppendOnly(int directory) {
+  int flags = 0;
+  return ::ioctl(directory, FS_IOC_GETFLAGS, &flags) == 0 && (flags & FS_APPEND_FL) != 0;
+}
+
 // The new contents until they take the output's name. Where the file system
 // allows, the file has no name at all while it is written, so no way of
 // ending the run can leave it behind; elsewhere it has a short random name
 // that the destructor and the signal handler remove.
 class PendingFile {
  public:
-  PendingFile(int directory, mode_t mode, const fs::path& path)
-      : directory_(directory),
-        fd_(::openat(directory, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode)) {
-    if (fd_ >= 0) return;
-    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+  // `replacing`: the contents are to be renamed over an existing output.
+  PendingFile(int directory, mode_t mode, bool replacing, const fs::path& path)
+      : directory_(directory), replacing_(replacing), fd_(openUnnamed(directory, mode)) {
+    if (!fd_.isOpen() && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
       failToOpenForWriting(path, errno);
     }
+    if ((!fd_.isOpen() || replacing) && isAppendOnly(directory)) {
+      failToOpenForWriting(path, EPERM);
+    }
+    if (fd_.isOpen()) return;
     const SignalsHeld held;
     const bool created = createUnderFreshName(name_, [&](const char* name) {
-      fd_ = ::openat(directory, name, O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, mode);
-      return fd_ >= 0;
+      fd_ = Descriptor(::openat(directory, name, O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, mode));
+      return fd_.isOpen();
     });
     if (!created) failToOpenForWriting(path, errno);
     recordTemporaryName();
@@ -222,31 +253,30 @@ class PendingFile {
       ::unlinkat(directory_, name_.c_str(), 0);
       gTemporaryNameExists = 0;
     }
-    if (fd_ >= 0) ::close(fd_);
   }
   PendingFile(const PendingFile&) = delete;
   PendingFile& operator=(const PendingFile&) = delete;
 
-  int fd() const { return fd_; }
+  int fd() const { return fd_.get(); }
 
-  // Gives the contents the name `target`. An unnamed file that replaces one
-  // is linked under a temporary name and renamed over it, since a link never
-  // replaces: the signals are held for those two calls, and only SIGKILL or
-  // a power cut between them can leave the temporary name behind.
-  void publish(const std::string& target, bool replacing, const fs::path& path) {
+  // Gives the contents the name `target` in `directory`. An unnamed file that
+  // replaces one is linked under a temporary name and renamed over it, since
+  // a link never replaces: the signals are held for those two calls, and only
+  // SIGKILL or a power cut between them can leave the temporary name behind.
+  void publish(int directory, const std::string& target, const fs::path& path) {
     const SignalsHeld held;
-    if (name_.empty() && !replacing) {
-      if (!linkUnnamed(fd_, directory_, target.c_str())) failToWrite(path, errno);
+    if (name_.empty() && !replacing_) {
+      if (!linkUnnamed(fd_.get(), directory, target.c_str())) failToWrite(path, errno);
       return;
     }
     if (name_.empty()) {
       if (!createUnderFreshName(
-              name_, [&](const char* name) { return linkUnnamed(fd_, directory_, name); })) {
+              name_, [&](const char* name) { return linkUnnamed(fd_.get(), directory_, name); })) {
         failToWrite(path, errno);
       }
       recordTemporaryName();
     }
-    if (::renameat(directory_, name_.c_str(), directory_, target.c_str()) != 0) {
+    if (::renameat(directory_, name_.c_str(), directory, target.c_str()) != 0) {
       failToWrite(path, errno);
     }
     name_.clear();
@@ -262,9 +292,14 @@ class PendingFile {
   }
 
   int directory_;
-  int fd_;
+  bool replacing_;
+  Descriptor fd_;     // closed even when the constructor gives up
   std::string name_;  // empty while the file has no name
 };
+
+void flush(int fd, const fs::path& path) {
+  if (::fsync(fd) != 0) failToWrite(path, errno);
+}
 
 // A directory opened so that it can be flushed, and a name in it.
 struct Location {
@@ -274,32 +309,25 @@ struct Location {
 
 Location openLocation(const fs::path& file, const fs::path& path) {
   const fs::path parent = file.has_parent_path() ? file.parent_path() : fs::path(".");
-  Descriptor directory(::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  Descriptor directory = openDirectory(AT_FDCWD, parent.c_str());
   if (!directory.isOpen()) failToOpenForWriting(path, errno);
   return {std::move(directory), file.filename().string()};
 }
 
-// Where the file that `found` (opened by following `path`) has its name.
-// The kernel followed any symlink when it opened `found`, under its rules
-// for links in shared sticky directories; the name comes from the kernel too
-// and is checked to still lead to that very file.
-Location locateReplacedFile(const fs::path& path, int found, const struct stat& replaced) {
-  fs::path file = path;
-  if (isSymlink(path)) {
-    std::array<char, PATH_MAX> target{};
-    const ssize_t length =
-        ::readlink(selfDescriptorPath(found).c_str(), target.data(), target.size());
-    if (length < 0) failToOpenForWriting(path, errno);
-    if (static_cast<std::size_t>(length) == target.size()) failToOpenForWriting(path, ENAMETOOLONG);
-    file = std::string(target.data(), static_cast<std::size_t>(length));
-  }
-  Location location = openLocation(file, path);
+// Where the file `replaced`, found by following `path`, has its name; nothing
+// when another file has taken that name since it was found (another writer
+// replaced it). The kernel followed any symlink when it found the file, under
+// its rules for links in shared sticky directories; the name reached by
+// reading the links must still lead to that very file.
+std::optional<Location> locateReplacedFile(const fs::path& path, const struct stat& replaced) {
+  Location location = openLocation(followLinks(path).name, path);
   struct stat named {};
   if (::fstatat(location.directory.get(), location.name.c_str(), &named, AT_SYMLINK_NOFOLLOW) !=
       0) {
+    if (errno == ENOENT) return std::nullopt;
     failToOpenForWriting(path, errno);
   }
-  if (!sameFile(named, replaced)) failToOpenForWriting(path, 0);
+  if (!sameFile(named, replaced)) return std::nullopt;
   return location;
 }
 
@@ -352,47 +380,143 @@ void fillReplacement(int fd, const std::uint8_t* data, std::size_t size, const L
   if (::fchmod(fd, mode) != 0) failToWrite(path, errno);
 }
 
-void flush(int fd, const fs::path& path) {
-  if (::fsync(fd) != 0) failToWrite(path, errno);
+// False when the file found was replaced before its name could be checked.
+bool replaceRegularFile(const std::uint8_t* data, std::size_t size, const fs::path& path,
+                        const struct stat& replaced) {
+  const std::optional<Location> location = locateReplacedFile(path, replaced);
+  if (!location) return false;
+  const CleanupOnSignals cleanup;
+  PendingFile pending(location->directory.get(), 0600, /*replacing=*/true, path);
+  fillReplacement(pending.fd(), data, size, *location, replaced, path);
+  flush(pending.fd(), path);
+  pending.publish(location->directory.get(), location->name, path);
+  flush(location->directory.get(), path);
+  return true;
 }
 
-void replaceRegularFile(const std::uint8_t* data, std::size_t size, const fs::path& path, int found,
-                        const struct stat& replaced) {
-  const Location location = locateReplacedFile(path, found, replaced);
-  const CleanupOnSignals cleanup;
-  PendingFile pending(location.directory.get(), 0600, path);
-  fillReplacement(pending.fd(), data, size, location, replaced, path);
-  flush(pending.fd(), path);
-  pending.publish(location.name, /*replacing=*/true, path);
-  flush(location.directory.get(), path);
+// A new output's deepest directory that exists, and what is missing below
+// it: the directories to make, in order, and the file's own name.
+struct NewLocation {
+  Descriptor existing;
+  std::vector<std::string> missingDirectories;
+  std::string name;
+};
+
+// Opens the output's directory or, when it is missing, the deepest part of
+// its path that exists, one name at a time as the kernel walks it. A name
+// ending in "/" names a directory and is refused before anything is made.
+NewLocation findNewLocation(const fs::path& path) {
+  NewLocation location{Descriptor(-1), {}, path.filename().string()};
+  if (location.name.empty()) failToOpenForWriting(path, EISDIR);
+  const fs::path parent = path.has_parent_path() ? path.parent_path() : fs::path(".");
+  location.existing = openDirectory(AT_FDCWD, parent.c_str());
+  if (location.existing.isOpen()) return location;
+  if (errno != ENOENT) failToOpenForWriting(path, errno);
+  location.existing = openDirectory(AT_FDCWD, parent.has_root_directory() ? "/" : ".");
+  if (!location.existing.isOpen()) failToOpenForWriting(path, errno);
+  for (const fs::path& component : parent.relative_path()) {
+    if (location.missingDirectories.empty()) {
+      Descriptor next = openDirectory(location.existing.get(), component.c_str());
+      if (next.isOpen()) {
+        location.existing = std::move(next);
+        continue;
+      }
+      if (errno != ENOENT) failToOpenForWriting(path, errno);
+    }
+    location.missingDirectories.push_back(component.string());
+  }
+  return location;
 }
+
+// The directories a new output needs, made once its contents are on disk,
+// and removed again, deepest first, unless the output got its name in them.
+class MadeDirectories {
+ public:
+  explicit MadeDirectories(int existing) : existing_(existing) {}
+  ~MadeDirectories() {
+    if (kept_) return;
+    for (std::size_t level = levels_.size(); level-- > 0;) {
+      if (levels_[level].made)
+        ::unlinkat(parentOf(level), levels_[level].name.c_str(), AT_REMOVEDIR);
+    }
+  }
+  MadeDirectories(const MadeDirectories&) = delete;
+  MadeDirectories& operator=(const MadeDirectories&) = delete;
+
+  // A directory that another run makes meanwhile is used, and left to it.
+  void make(const std::vector<std::string>& missing, const fs::path& path) {
+    for (const std::string& name : missing) {
+      const bool made = ::mkdirat(deepest(), name.c_str(), 0777) == 0;
+      if (!made && errno != EEXIST) failToWrite(path, errno);
+      levels_.push_back({name, made, openDirectory(deepest(), name.c_str())});
+      if (!levels_.back().directory.isOpen()) failToWrite(path, errno);
+    }
+  }
+
+  int deepest() const { return levels_.empty() ? existing_ : levels_.back().directory.get(); }
+
+  void keep() { kept_ = true; }
+
+  // The output's name into the deepest directory and every made directory's
+  // name into its parent, so that the output survives a power cut with its
+  // whole path.
+  void flushNames(const fs::path& path) const {
+    flush(deepest(), path);
+    for (std::size_t level = 0; level < levels_.size(); ++level) {
+      if (levels_[level].made) flush(parentOf(level), path);
+    }
+  }
+
+ private:
+  struct Level {
+    std::string name;
+    bool made;
+    Descriptor directory;
+  };
+
+  int parentOf(std::size_t level) const {
+    return level == 0 ? existing_ : levels_[level - 1].directory.get();
+  }
+
+  int existing_;
+  std::vector<Level> levels_;
+  bool kept_ = false;
+};
 
 // 0666 less the umask (and as any default ACL of the directory says), as for
-// any new file.
+// any new file. The contents are written beside the deepest directory that
+// exists, so that missing ones are made only once they are complete.
 void createNewFile(const std::uint8_t* data, std::size_t size, const fs::path& path) {
-  const Location location = openLocation(path, path);
-  if (location.name.empty()) failToOpenForWriting(path, EISDIR);
+  const NewLocation location = findNewLocation(path);
   const CleanupOnSignals cleanup;
-  PendingFile pending(location.directory.get(), 0666, path);
+  PendingFile pending(location.existing.get(), 0666, /*replacing=*/false, path);
   if (const int error = writeAll(pending.fd(), data, size); error != 0) failToWrite(path, error);
   flush(pending.fd(), path);
-  pending.publish(location.name, /*replacing=*/false, path);
-  flush(location.directory.get(), path);
+  // Held from the first directory made until the output has its name in the
+  // last, or, on a failure, until the directories are gone again.
+  std::optional<SignalsHeld> held(std::in_place);
+  MadeDirectories directories(location.existing.get());
+  directories.make(location.missingDirectories, path);
+  pending.publish(directories.deepest(), location.name, path);
+  directories.keep();
+  held.reset();
+  directories.flushNames(path);
 }
 
 // As a shell's redirection: opened for writing and written, never truncated
 // or replaced. Devices that keep nothing (a terminal, /dev/null) and FIFOs
-// cannot be flushed and say so with EINVAL.
-void writeInPlace(const std::uint8_t* data, std::size_t size, const fs::path& path,
+// cannot be flushed and say so with EINVAL. False when the path leads to
+// another file than the one found.
+bool writeInPlace(const std::uint8_t* data, std::size_t size, const fs::path& path,
                   const struct stat& found) {
   const Descriptor out(::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC));
   if (!out.isOpen()) failToOpenForWriting(path, errno);
   struct stat opened {};
-  if (::fstat(out.get(), &opened) != 0 || !sameFile(opened, found)) {
-    failToOpenForWriting(path, 0);
-  }
+  if (::fstat(out.get(), &opened) != 0) failToOpenForWriting(path, errno);
+  if (!sameFile(opened, found)) return false;
   if (const int error = writeAll(out.get(), data, size); error != 0) failToWrite(path, error);
   if (::fsync(out.get()) != 0 && errno != EINVAL && errno != EROFS) failToWrite(path, errno);
+  return true;
 }
 
 // Through stdio, as the log lines are, and flushed so that a failure is seen.
@@ -402,34 +526,56 @@ void writeStandardOutput(const std::uint8_t* data, std::size_t size) {
   }
 }
 
-}  // namespace
-
-void failToWriteStandardOutput() {
-  logError("Failed to write data to standard output");
-  throw std::runtime_error("Failed to write data to standard output");
+// As "-" is written: in place, never reopened, truncated or replaced.
+void writeThroughDescriptor(int fd, const std::uint8_t* data, std::size_t size,
+                            const fs::path& path) {
+  if (fd == STDOUT_FILENO) {
+    writeStandardOutput(data, size);
+  } else if (const int error = writeAll(fd, data, size); error != 0) {
+    failToWrite(path, error);
+  }
 }
 
-void writeOutputFile(const std::uint8_t* data, std::size_t size, const fs::path& path) {
-  if (namesStandardStream(path)) {
-    writeStandardOutput(data, size);
-    return;
-  }
+// One attempt; false when the file found was replaced before it could be
+// written.
+bool writeNamedOutput(const std::uint8_t* data, std::size_t size, const fs::path& path) {
   const Descriptor found(::open(path.c_str(), O_PATH | O_CLOEXEC));
   if (!found.isOpen()) {
     const int error = errno;
     // A symlink that leads nowhere is not written through.
     if (error != ENOENT || isSymlink(path)) failToOpenForWriting(path, error);
     createNewFile(data, size, path);
-    return;
+    return true;
   }
   struct stat status {};
   if (::fstat(found.get(), &status) != 0) failToOpenForWriting(path, errno);
   if (S_ISDIR(status.st_mode)) failToOpenForWriting(path, EISDIR);
-  if (S_ISREG(status.st_mode)) {
-    replaceRegularFile(data, size, path, found.get(), status);
-  } else {
-    writeInPlace(data, size, path, status);
+  if (S_ISREG(status.st_mode)) return replaceRegularFile(data, size, path, status);
+  return writeInPlace(data, size, path, status);
+}
+
+// Concurrent writers of one output replace it under one another; a run that
+// finds its file replaced before it could check the name starts again.
+constexpr int kAttemptsWhileReplaced = 10;
+
+}  // namespace
+
+void failToWriteStandardOutput() {
+  logError("Failed to write data to standard output");
+  // Reported once: the flush at exit must not find the error again.
+  std::clearerr(stdout);
+  throw std::runtime_error("Failed to write data to standard output");
+}
+
+void writeOutputFile(const std::uint8_t* data, std::size_t size, const fs::path& path) {
+  if (const std::optional<int> descriptor = outputDescriptor(path)) {
+    writeThroughDescriptor(*descriptor, data, size, path);
+    return;
   }
+  for (int attempt = 0; attempt < kAttemptsWhileReplaced; ++attempt) {
+    if (writeNamedOutput(data, size, path)) return;
+  }
+  failToOpenForWriting(path, EAGAIN);
 }
 
 }  // namespace ravelin

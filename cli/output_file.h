@@ -5,13 +5,18 @@
 // - a regular file (or the one a symlink leads to, followed as open() follows
 //   it) is replaced atomically by new contents that are on disk before they
 //   get its name, keeping its owner, group, mode and extended attributes;
-// - a new file is on disk, name included, before the call returns;
+// - a new file is on disk, name included, before the call returns, and the
+//   directories it needs are made only then;
 // - a device, FIFO or socket is written in place, as a shell redirection
 //   would, and never replaced;
-// - "-" is standard output.
-// A failure leaves the old file as it was and nothing beside it; so does a
-// run ended by SIGINT, SIGTERM or SIGHUP, and, where the file system can hold
-// a file without a name, even one ended by SIGKILL.
+// - "-" is standard output, and a path naming one of the process's own
+//   descriptors (/dev/stdout, /dev/fd/N...) is written through it, in place;
+// - an append-only directory, whose temporary name could never be renamed
+//   or removed again, is refused before anything is named in it.
+// A failure leaves the old file as it was and nothing beside it, no
+// directory it made included; so does a run ended by SIGINT, SIGTERM or
+// SIGHUP, and, where the file system can hold a file without a name, even one
+// ended by SIGKILL.
 
 #include <cstddef>
 #include <cstdint>
@@ -22,7 +27,8 @@ namespace ravelin {
 // Throws std::runtime_error "Failed to open file for writing: <path>" or
 // "Failed to write data to file: <path>" after logging that line and, when
 // the system gave one, its reason as a line of its own; for standard output,
-// "Failed to write data to standard output", logged alone.
+// "Failed to write data to standard output", logged alone. A file that
+// another writer keeps replacing is given up after a few attempts.
 void writeOutputFile(const std::uint8_t* data, std::size_t size, const std::filesystem::path& path);
 
 // Logs "Failed to write data to standard output" and throws it.

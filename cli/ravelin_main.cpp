@@ -1,5 +1,5 @@
 #include "cli/command_line.h"
 
 int main(int argc, char** argv) {
-  return ravelin::runMain(argc, argv);
+  return ravelin::finishStandardOutput(ravelin::runMain(argc, argv));
 }

@@ -9,6 +9,7 @@
 
 #include "cli/command_line.h"
 #include "cli/file_io.h"
+#include "console/format.h"
 #include "wire/byte_io.h"
 
 namespace ravelin {
@@ -138,11 +139,11 @@ LogLine describePrecisionLoss(const std::string& path, const json& decoded, cons
     return {LogLevel::WARNING, "DIFF - float precision loss @ " + path};
   }
   return {LogLevel::WARNING,
-          formatText("DIFF - precision loss @ %s:\n\toriginal value = %s\n\tafter ->bin->json = "
-                     "%s\n\toriginal value rounded = %.*g, %s, abs error = %.*g\n\tNote, "
-                     "precision loss during binary serialization is expected for some fields.",
-                     path.c_str(), compact(source).c_str(), decodedText.c_str(), 9, sf,
-                     rounded.str().c_str(), 17, std::fabs(s - d))};
+          describe("DIFF - precision loss @ %s:\n\toriginal value = %s\n\tafter ->bin->json = "
+                   "%s\n\toriginal value rounded = %.*g, %s, abs error = %.*g\n\tNote, "
+                   "precision loss during binary serialization is expected for some fields.",
+                   path.c_str(), compact(source).c_str(), decodedText.c_str(), 9, sf,
+                   rounded.str().c_str(), 17, std::fabs(s - d))};
 }
 
 LogLine describeReplace(const std::string& op, const std::string& path, const json* decoded,

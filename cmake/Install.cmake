@@ -18,9 +18,11 @@ install(FILES ${PROJECT_SOURCE_DIR}/completion/_ravelin
         DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions)
 install(FILES ${PROJECT_SOURCE_DIR}/completion/ravelin.fish
         DESTINATION ${CMAKE_INSTALL_DATADIR}/fish/vendor_completions.d)
-# For editors that validate and complete the JSON documents.
+# For editors that validate and complete the JSON documents, and for readers
+# of diff's report.
 install(FILES ${PROJECT_SOURCE_DIR}/schemas/compact_calibration.schema.json
               ${PROJECT_SOURCE_DIR}/schemas/device_config.schema.json
+              ${PROJECT_SOURCE_DIR}/schemas/diff_report.schema.json
         DESTINATION ${CMAKE_INSTALL_DATADIR}/ravelin/schemas)
 
 if(TARGET palisade)

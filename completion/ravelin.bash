@@ -13,6 +13,11 @@ _ravelin_paths() {
     [[ - == "$current"* ]] && COMPREPLY+=(-)
 }
 
+# Whether the option is followed by its value (a path, or a number of pixels).
+_ravelin_takes_value() {
+    [[ $1 == --json || $1 == --bin || $1 == --old || $1 == --new || $1 == --tolerance-px ]]
+}
+
 # The options a command reads, minus those already on the line.
 _ravelin_unused_options() {
     local options used=" " option i
@@ -22,12 +27,13 @@ _ravelin_unused_options() {
         verify | check) options="--json --bin --quiet" ;;
         compare-encodings | test-crc) options="--json --quiet" ;;
         inspect) options="--bin --json --force --quiet" ;;
+        diff) options="--old --new --json --tolerance-px --force --quiet" ;;
         *) return ;;
     esac
     for ((i = 2; i < COMP_CWORD; i++)); do
         used+="${COMP_WORDS[i]} "
-        # The word after --json or --bin is a path, never an option.
-        [[ ${COMP_WORDS[i]} == --json || ${COMP_WORDS[i]} == --bin ]] && ((i++))
+        # The word after an option that takes a value is that value, never an option.
+        _ravelin_takes_value "${COMP_WORDS[i]}" && ((i++))
     done
     for option in $options; do
         [[ $used == *" $option "* ]] || printf '%s ' "$option"
@@ -43,7 +49,7 @@ _ravelin() {
         if [[ $current == -* ]]; then
             mapfile -t COMPREPLY < <(compgen -W "--help -h --version -V" -- "$current")
         else
-            mapfile -t COMPREPLY < <(compgen -W "decode encode verify compare-encodings test-crc check inspect" -- "$current")
+            mapfile -t COMPREPLY < <(compgen -W "decode encode verify compare-encodings test-crc check inspect diff" -- "$current")
         fi
         return
     fi
@@ -53,8 +59,11 @@ _ravelin() {
             _ravelin_paths "$current" '*.json'
             return
             ;;
-        --bin)
+        --bin | --old | --new)
             _ravelin_paths "$current" ''
+            return
+            ;;
+        --tolerance-px)
             return
             ;;
     esac

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "console/format.h"
+
 namespace ravelin {
 
 bool quietMode = false;
@@ -31,22 +33,12 @@ constexpr Level kWarning{"\x1b[33m", "[WARNING]", false, LogLevel::WARNING};
 constexpr Level kSuccess{"\x1b[32m", "[SUCCESS]", false, LogLevel::SUCCESS};
 constexpr Level kInfo{"\x1b[36m", "[INFO]", false, LogLevel::INFO};
 
-__attribute__((format(printf, 1, 0))) std::string formatted(const char* format, std::va_list args) {
-  std::va_list measuring;
-  va_copy(measuring, args);
-  const int length = std::vsnprintf(nullptr, 0, format, measuring);
-  va_end(measuring);
-  if (length <= 0) return {};
-  std::string text(static_cast<std::size_t>(length), '\0');
-  std::vsnprintf(text.data(), text.size() + 1, format, args);
-  return text;
-}
-
 __attribute__((format(printf, 2, 0))) void emit(const Level& level, const char* format,
                                                 std::va_list args) {
   if (threadQuiet) return;
   if (activeCapture != nullptr) {
-    if (activeCapture->keeps(level.level)) activeCapture->add(level.level, formatted(format, args));
+    if (activeCapture->keeps(level.level))
+      activeCapture->add(level.level, describeList(format, args));
     return;
   }
   if (quietMode) return;
@@ -122,20 +114,12 @@ void logLine(const LogLine& line) {
   }
 }
 
-std::string formatText(const char* format, ...) {
-  std::va_list args;
-  va_start(args, format);
-  std::string text = formatted(format, args);
-  va_end(args);
-  return text;
-}
-
 void printPlain(const char* format, ...) {
   std::va_list args;
   va_start(args, format);
   if (activeCapture != nullptr) {
     if (activeCapture->keeps(LogLevel::INFO))
-      activeCapture->add(LogLevel::INFO, formatted(format, args));
+      activeCapture->add(LogLevel::INFO, describeList(format, args));
   } else {
     std::vfprintf(allLinesToStderr ? stderr : stdout, format, args);
   }

@@ -95,9 +95,6 @@ class LogCapture {
 // Logs `line` at its level.
 void logLine(const LogLine& line);
 
-// What the log functions print for `format` and its arguments.
-std::string formatText(const char* format, ...) __attribute__((format(printf, 1, 2)));
-
 // An uncoloured, untagged text on standard output (standard error while all
 // log lines are routed there). Not a log level, so --quiet does not silence it.
 void printPlain(const char* format, ...) __attribute__((format(printf, 1, 2)));

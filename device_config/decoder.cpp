@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <optional>
 #include <span>
 #include <stdexcept>
@@ -68,7 +69,7 @@ class BodyReader {
   template <WireScalar T>
   T field(const FieldInfo& info) {
     const std::uint8_t* at = position();
-    require(sizeof(T), kTruncatedPod, info.name);
+    require(cursor_, sizeof(T), kTruncatedPod, info.name);
     const T value = cursor_.read<T>();
     visitor_.field(at, info, value);
     return value;
@@ -76,7 +77,7 @@ class BodyReader {
 
   void text(std::string_view name, std::int32_t index = -1) {
     const std::uint8_t* at = position();
-    require(sizeof(std::uint32_t), kTruncatedPod, name);
+    require(cursor_, sizeof(std::uint32_t), kTruncatedPod, name);
     const auto length = cursor_.read<std::uint32_t>();
     // Marked at the length, so that what the listing shows holds it.
     if (length > remaining()) {
@@ -84,6 +85,16 @@ class BodyReader {
            byteCount(remaining()));
     }
     visitor_.text(at, name, index, cursor_.readString(length));
+  }
+
+  // The field `ahead` bytes on, read but neither reported nor passed: a
+  // verdict on several fields comes before any of them is listed.
+  template <WireScalar T>
+  T peek(std::size_t ahead, const FieldInfo& info) const {
+    ByteCursor field = cursor_;
+    field.skip(std::min(ahead, field.remaining()));
+    require(field, sizeof(T), kTruncatedPod, info.name);
+    return field.read<T>();
   }
 
   template <WireRecord R>
@@ -111,7 +122,7 @@ class BodyReader {
   template <std::size_t N>
   void member(const FieldInfo& info, const std::array<float, N>&) {
     const std::uint8_t* at = position();
-    require(sizeof(float) * N, kTruncatedFloats, info.name);
+    require(cursor_, sizeof(float) * N, kTruncatedFloats, info.name);
     std::array<float, N> values{};
     cursor_.readInto(values);
     visitor_.field(at, info, values);
@@ -121,10 +132,11 @@ class BodyReader {
     record<R>(info.name);
   }
 
-  void require(std::size_t size, const char* message, std::string_view what) const {
-    if (cursor_.remaining() >= size) return;
-    fail(message, position(), byteCount(size) + " for " + std::string(what),
-         byteCount(cursor_.remaining()));
+  static void require(const ByteCursor& at, std::size_t size, const char* message,
+                      std::string_view what) {
+    if (at.remaining() >= size) return;
+    fail(message, at.position(), byteCount(size) + " for " + std::string(what),
+         byteCount(at.remaining()));
   }
 
   ByteCursor cursor_;
@@ -133,13 +145,14 @@ class BodyReader {
 
 template <typename Visitor>
 void readSchemaVersion(BodyReader<Visitor>& body) {
-  const std::uint8_t* at = body.position();
-  const auto major = body.template field<std::uint16_t>(kSchemaMajorVersion);
-  const auto minor = body.template field<std::uint16_t>(kSchemaMinorVersion);
+  const auto major = body.template peek<std::uint16_t>(0, kSchemaMajorVersion);
+  const auto minor = body.template peek<std::uint16_t>(sizeof major, kSchemaMinorVersion);
   if (major != kDeviceConfigSchemaMajor || minor != kDeviceConfigSchemaMinor) {
-    fail("device config schema version unsupported", at, "schema version 1.0",
+    fail("device config schema version unsupported", body.position(), "schema version 1.0",
          std::to_string(major) + "." + std::to_string(minor));
   }
+  body.template field<std::uint16_t>(kSchemaMajorVersion);
+  body.template field<std::uint16_t>(kSchemaMinorVersion);
 }
 
 template <typename Visitor>
@@ -250,7 +263,9 @@ class DeviceConfigToJson {
 // Lists the body as it is read.
 class DeviceConfigListing {
  public:
-  explicit DeviceConfigListing(Annotation& annotation) : annotation_(annotation) {}
+  // `bodyEnd`: a record cut short by the end of the body spans what the body holds of it.
+  DeviceConfigListing(Annotation& annotation, std::size_t bodyEnd)
+      : annotation_(annotation), bodyEnd_(bodyEnd) {}
 
   template <typename T>
   void field(const std::uint8_t* at, const FieldInfo& info, const T& value) {
@@ -261,7 +276,10 @@ class DeviceConfigListing {
     annotation_.addText(annotation_.offsetOf(at), sizeof(std::uint32_t), text.size(), name, index);
   }
   void open(const std::uint8_t* at, std::string_view name, std::int32_t index, std::size_t size) {
-    if (!name.empty()) annotation_.open(annotation_.offsetOf(at), size, name, index);
+    if (name.empty()) return;
+    const std::size_t offset = annotation_.offsetOf(at);
+    if (size != Annotation::kSizeFromChildren) size = std::min(size, bodyEnd_ - offset);
+    annotation_.open(offset, size, name, index);
   }
   void close(std::string_view name) {
     if (!name.empty()) annotation_.close();
@@ -273,6 +291,7 @@ class DeviceConfigListing {
 
  private:
   Annotation& annotation_;
+  std::size_t bodyEnd_;
 };
 
 Header readHeader(ByteCursor& blob) {
@@ -360,7 +379,7 @@ Annotation inspectDeviceConfig(const std::uint8_t* begin, const std::uint8_t* en
     annotation.addFault(error, 0, 0);
   }
   const ByteCursor body = bodyToList(annotation, blob, header, begin);
-  DeviceConfigListing listing(annotation);
+  DeviceConfigListing listing(annotation, annotation.offsetOf(body.end()));
   BodyReader reader(body, listing);
   try {
     readBody(reader);
@@ -369,7 +388,7 @@ Annotation inspectDeviceConfig(const std::uint8_t* begin, const std::uint8_t* en
                         annotation.offsetOf(body.end()));
   }
   annotation.closeTo(0);
-  listUnread(annotation, annotation.offsetOf(body.end()),
+  listUnread(annotation, annotation.offsetOf(body.end()), annotation.blob().size(),
              "after the body: the decoder does not read them");
   return annotation;
 }

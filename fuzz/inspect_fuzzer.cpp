@@ -1,7 +1,8 @@
 // The inspector on any bytes. It never throws; it calls a blob damaged
-// exactly when the decoder of its kind fails or reports a CRC mismatch, and
-// its first fault is the one the decoder fails with; every element lies
-// inside the blob; both renderings complete, and the JSON one parses.
+// exactly when decode fails (the JSON text it writes included) or reports a
+// CRC mismatch, and its first fault is the one decode fails with; every
+// element lies inside the blob; both renderings complete, and the JSON one
+// parses.
 
 #include <string>
 
@@ -20,7 +21,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (kind) {
     json decoded;
     try {
-      decodedIntact = decodeBlob(*kind, blob, decoded);
+      const bool crcMatched = decodeBlob(*kind, blob, decoded);
+      renderJsonDocument(decoded);
+      decodedIntact = crcMatched;
     } catch (const std::exception& error) {
       fuzz::rejectUnexpected(error);
       fuzz::require(annotation->firstFaultMessage() == error.what(),

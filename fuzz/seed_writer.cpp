@@ -683,6 +683,74 @@ std::vector<Seed> verificationSeeds(const std::vector<Document>& calibrations,
   return seeds;
 }
 
+// ---- diff inputs: u16 old text length, old JSON text, new JSON text ---------
+
+// The example calibration changed wherever the comparison measures: a lens,
+// a pose of each form, a spline value, IMU biases and scale factors, CAD and
+// metadata; or with a camera dropped, another serial and a turned camera.
+std::string perturbedCalibration(const std::string& text, bool dropCamera) {
+  json document = json::parse(text);
+  json& cameras = document["cameras"];
+  if (dropCamera) {
+    cameras.erase(1);
+    cameras[0]["serial"] = "LC-99";
+    cameras[0]["extrinsics"] = {0.9998477, -0.0174524, 0.0, -0.0625, 0.0174524, 0.9998477,
+                                0.0,       0.0078125,  0.0, 0.0,     1.0,       0.015625,
+                                0.0,       0.0,        0.0, 1.0};
+    return document.dump();
+  }
+  json& lens = cameras[0]["intrinsics"][0];
+  lens["fx"] = lens["fx"].get<double>() * 1.001;
+  lens["cy"] = lens["cy"].get<double>() + 1.0;
+  cameras[1]["extrinsics"]["position"][0] = 64.5;
+  cameras[1]["intrinsics"][1]["sU"][3] = 0.5;
+  json& imu = document["imus"][0];
+  imu["bias_gyro"][0] = 0.002;
+  imu["scaleFactors_accel"][1] = 0.9931875;
+  imu["gyroBiasStdPerMinute"] = 0.01;
+  document["cad"]["cameras"][0]["position"][1] = 9.0;
+  document["metadata"]["date"] = "2026-01-01";
+  return document.dump();
+}
+
+std::string perturbedDeviceConfig(const std::string& text) {
+  json document = json::parse(text);
+  json& eye = document["tracking_to_eye_transform"][0];
+  eye["eye_to_head"][0][2] = -0.0335;
+  eye["distortion"]["coeffs"][1] = 0.025;
+  document["device_serial_number"] = "HMD-2203-000418";
+  document["head"]["position"][2] = 0.001;
+  return document.dump();
+}
+
+Bytes diffInput(std::string_view older, std::string_view newer) {
+  Bytes out;
+  appendLE(out, static_cast<std::uint16_t>(older.size()));
+  appendBytes(out, textBytes(older));
+  appendBytes(out, textBytes(newer));
+  return out;
+}
+
+// Each example against itself and changed, unrelated pairs of one kind, and
+// pairs of different kinds.
+std::vector<Seed> diffSeeds(const std::vector<Document>& calibrations,
+                            const std::vector<Document>& deviceConfigs) {
+  const std::string& calibration = calibrations.back().text;
+  const std::string& deviceConfig = deviceConfigs.back().text;
+  return {
+      {"calibration-identical", diffInput(calibration, calibration)},
+      {"calibration-perturbed", diffInput(calibration, perturbedCalibration(calibration, false))},
+      {"calibration-camera-dropped",
+       diffInput(calibration, perturbedCalibration(calibration, true))},
+      {"calibration-minimal-rich", diffInput(calibrations[0].text, calibrations[1].text)},
+      {"calibration-implausible", diffInput(kImplausibleCalibration, calibration)},
+      {"device-config-perturbed", diffInput(deviceConfig, perturbedDeviceConfig(deviceConfig))},
+      {"device-config-required-every-optional",
+       diffInput(deviceConfigs[0].text, deviceConfigs[1].text)},
+      {"kinds-mixed", diffInput(calibration, deviceConfig)},
+  };
+}
+
 void writeSeeds(const fs::path& directory, const std::vector<Seed>& seeds,
                 std::string_view prefix = "") {
   fs::create_directories(directory);
@@ -729,5 +797,6 @@ int main(int argc, char** argv) {
   writeSeeds(corpus / "device_config_encoder", deviceConfigJsonSeeds(deviceConfigs));
   writeSeeds(corpus / "verification", verificationSeeds(calibrations, deviceConfigs));
   writeSeeds(corpus / "check", checkSeeds(calibrations, deviceConfigs));
+  writeSeeds(corpus / "diff", diffSeeds(calibrations, deviceConfigs));
   return 0;
 }

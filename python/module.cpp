@@ -16,7 +16,9 @@
 #include "cli/checking.h"
 #include "cli/file_io.h"
 #include "cli/verification.h"
+#include "console/format.h"
 #include "console/log.h"
+#include "diff/diff.h"
 #include "python/errors.h"
 #include "python/python_json.h"
 #include "wire/annotation.h"
@@ -67,8 +69,8 @@ class BufferView {
 Bytes blobBytes(py::handle blob) {
   const BufferView view(blob);
   if (view.size() > kMaxBlobFileSize) {
-    throw DecodeError(formatText("Input blob is %zu bytes; blobs above %ju bytes are refused",
-                                 view.size(), kMaxBlobFileSize));
+    throw DecodeError(describe("Input blob is %zu bytes; blobs above %ju bytes are refused",
+                               view.size(), kMaxBlobFileSize));
   }
   return Bytes(view.data(), view.data() + view.size());
 }
@@ -85,8 +87,8 @@ json documentOf(LibraryCall& call, py::handle document) {
   if (text == nullptr) throw py::error_already_set();
   const auto length = static_cast<std::size_t>(size);
   if (length > kMaxJsonFileSize) {
-    throw EncodeError(formatText("Input JSON is %zu bytes; texts above %ju bytes are refused",
-                                 length, kMaxJsonFileSize));
+    throw EncodeError(describe("Input JSON is %zu bytes; texts above %ju bytes are refused", length,
+                               kMaxJsonFileSize));
   }
   // The str keeps its UTF-8 form while the caller holds it.
   return call.run<EncodeError>([&] { return parseJsonDocument({text, length}); });
@@ -221,6 +223,59 @@ py::str inspect(py::handle blob) {
   return {text.data(), text.size()};
 }
 
+struct DiffSide {
+  diff::DocumentKind kind;
+  json document;
+  bool corrupt = false;  // a blob whose stored CRC32 does not match its body
+};
+
+diff::DocumentKind diffKindOf(BlobKind kind) {
+  return kind == BlobKind::DEVICE_CONFIG ? diff::DocumentKind::DEVICE_CONFIG
+                                         : diff::DocumentKind::CALIBRATION;
+}
+
+// Numbers as stored, not as decode writes them, which is what diff compares.
+// The decoder's own lines stay unsaid: the report holds a corrupt blob.
+DiffSide diffSideOf(LibraryCall& call, py::handle input) {
+  if (!isBlob(input)) {
+    json document = documentOf(call, input);
+    return {diffKindOf(documentKindOf(call, document)), std::move(document)};
+  }
+  const Bytes bytes = blobBytes(input);
+  const BlobKind blobKind = blobKindOf(bytes);
+  DiffSide side{diffKindOf(blobKind), json()};
+  side.corrupt = !call.run<DecodeError>([&] {
+    const QuietScope quiet;
+    return decodeBlob(blobKind, bytes, side.document);
+  });
+  return side;
+}
+
+const char* kindWords(diff::DocumentKind kind) {
+  return kind == diff::DocumentKind::DEVICE_CONFIG ? "a device config" : "a compact calibration";
+}
+
+// The text of diff --json.
+py::str diffReport(py::handle older, py::handle newer) {
+  LibraryCall call;
+  const DiffSide oldSide = diffSideOf(call, older);
+  const DiffSide newSide = diffSideOf(call, newer);
+  if (oldSide.kind != newSide.kind) {
+    throw Error(describe("old is %s and new is %s: diff compares two documents of one kind",
+                         kindWords(oldSide.kind), kindWords(newSide.kind)));
+  }
+  const std::string text = call.run<Error>([&] {
+    diff::DiffReport report = oldSide.kind == diff::DocumentKind::DEVICE_CONFIG
+                                  ? diff::diffDeviceConfigs(oldSide.document, newSide.document)
+                                  : diff::diffCalibrations(oldSide.document, newSide.document);
+    if (newSide.corrupt) diff::addCorruptBlob(report, diff::Side::NEW);
+    if (oldSide.corrupt) diff::addCorruptBlob(report, diff::Side::OLD);
+    return diff::reportText(report);
+  });
+  call.warn();
+  return {text.data(), text.size()};
+}
+
 }  // namespace
 
 }  // namespace ravelin::python
@@ -240,4 +295,5 @@ PYBIND11_MODULE(_ravelin, module) {
   module.def("check", &check, py::arg("document_or_blob"),
              "The exit code of check and its findings as (level, pointer, value, reason).");
   module.def("inspect", &inspect, py::arg("blob"), "The text of inspect --json.");
+  module.def("diff", &diffReport, py::arg("old"), py::arg("new"), "The text of diff --json.");
 }

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "cli/file_io.h"
+#include "console/format.h"
 #include "console/log.h"
 #include "python/errors.h"
 
@@ -167,7 +168,7 @@ json fromPythonAt(py::handle object, int depth);
 // line's reader counts them.
 void requireRoomToNest(int depth) {
   if (depth < kMaxJsonDepth) return;
-  throw EncodeError(formatText("JSON input nests deeper than %d levels", kMaxJsonDepth));
+  throw EncodeError(describe("JSON input nests deeper than %d levels", kMaxJsonDepth));
 }
 
 json objectFromDict(py::handle dict, int depth) {

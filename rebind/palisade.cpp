@@ -20,10 +20,6 @@ constexpr std::size_t kReadLimit = 255;
 constexpr timespec kPollInterval{2, 0};
 constexpr useconds_t kUnbindToBindPauseMicroseconds = 200000;
 
-// Stops (systemctl, a shutdown, a terminal) and a broken standard error: none
-// of them may end the program between the unbind and the bind.
-constexpr std::array kSignalsHeldDuringRebind{SIGTERM, SIGINT, SIGHUP, SIGPIPE};
-
 // Without blocking: a FIFO or a device with nothing to say fails at once
 // instead of stalling the program; sysfs and regular files ignore the flag.
 // Without a controlling terminal: a service has none and must not gain one.
@@ -72,14 +68,15 @@ bool writeDriverName(const char* path, const char* driverName) {
   return !failure;
 }
 
-// Holds the rebind's signals back while it lives; restoring the previous mask
-// lets a pending one take its default action.
+// Holds back every signal that can be held (all but SIGKILL and SIGSTOP)
+// while it lives: a stop, a timer or a user's signal may not end the program
+// between the unbind and the bind. Restoring the previous mask lets a pending
+// one take its default action.
 class SignalsHeldBack {
  public:
   SignalsHeldBack() {
     sigset_t held;
-    sigemptyset(&held);
-    for (const int signal : kSignalsHeldDuringRebind) sigaddset(&held, signal);
+    sigfillset(&held);
     ::sigprocmask(SIG_BLOCK, &held, &previous_);
   }
   ~SignalsHeldBack() { ::sigprocmask(SIG_SETMASK, &previous_, nullptr); }
@@ -89,6 +86,15 @@ class SignalsHeldBack {
  private:
   sigset_t previous_{};
 };
+
+// The only output on standard output, flushed here so that a failure is seen.
+int printVersion() {
+  if (std::fputs("palisade " PALISADE_VERSION "\n", stdout) >= 0 && std::fflush(stdout) == 0) {
+    return kExitDone;
+  }
+  std::fprintf(stderr, "Failed to write to standard output: %s\n", std::strerror(errno));
+  return kExitStandardOutputFailed;
+}
 
 void sleepPollInterval() {
   // An interrupted sleep is not resumed: the next poll simply comes early.
@@ -175,11 +181,11 @@ int runWatchdog() {
 }
 
 int runProgram(int argc, const char* const argv[]) {
+  // A line that cannot be written (standard error a pipe whose reader has
+  // gone) fails on its own and never stops the rebind.
+  ::signal(SIGPIPE, SIG_IGN);
   const std::string_view first = argc > 1 ? argv[1] : "";
-  if (first == "--version" || first == "-V") {
-    std::fputs("palisade " PALISADE_VERSION "\n", stdout);
-    return kExitDone;
-  }
+  if (first == "--version" || first == "-V") return printVersion();
   return runWatchdog();
 }
 

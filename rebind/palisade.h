@@ -13,6 +13,7 @@ namespace palisade {
 inline constexpr int kExitDone = 0;
 inline constexpr int kExitRebindFailed = 1;
 inline constexpr int kExitMissingVariable = 2;
+inline constexpr int kExitStandardOutputFailed = 1;
 
 inline constexpr std::string_view kCoreDeinitWord = "CORE_DEINIT";
 
@@ -46,8 +47,8 @@ bool pollCoreState(const char* coreStatePath);
 std::optional<std::string> writeString(const char* path, std::string_view text);
 
 // Unbinds the driver, pauses, binds it again; a failure is reported and the
-// sequence goes on. SIGTERM, SIGINT, SIGHUP and SIGPIPE are held back from the
-// unbind until the bind is written, then take effect. True when both writes
+// sequence goes on. Every signal that can be held is held back from the
+// unbind until the bind is written, then takes effect. True when both writes
 // went through.
 bool rebindDriver(const WatchdogSettings& settings);
 
@@ -55,9 +56,11 @@ bool rebindDriver(const WatchdogSettings& settings);
 // ends it first).
 int runWatchdog();
 
-// The whole program. "--version" or "-V" as the first argument prints
-// "palisade <version>" and returns 0 before the environment is read; any
-// other argument is ignored and the watchdog runs.
+// The whole program, with SIGPIPE ignored throughout. "--version" or "-V" as
+// the first argument prints "palisade <version>" and returns 0 before the
+// environment is read (1, after "Failed to write to standard output: <reason>"
+// on standard error, when it cannot be written); any other argument is
+// ignored and the watchdog runs.
 int runProgram(int argc, const char* const argv[]);
 
 }  // namespace palisade

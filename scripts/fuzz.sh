@@ -17,7 +17,7 @@ shift
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
   targets=(blob_dispatch calibration_decoder device_config_decoder
-           calibration_encoder device_config_encoder verification check inspect)
+           calibration_encoder device_config_encoder verification check inspect diff)
 fi
 jobs="${FUZZ_JOBS:-1}"
 

@@ -81,19 +81,6 @@ std::size_t utf8SequenceLength(std::string_view text) {
   return length;
 }
 
-bool isUtf8(std::string_view text) {
-  for (std::size_t i = 0; i < text.size();) {
-    if (static_cast<unsigned char>(text[i]) < 0x80) {
-      ++i;
-      continue;
-    }
-    const std::size_t length = utf8SequenceLength(text.substr(i));
-    if (length == 0) return false;
-    i += length;
-  }
-  return true;
-}
-
 // A text as the listing shows it, safe on any terminal: printable ASCII and
 // UTF-8 characters as they are; quotes, backslashes, control characters and
 // bytes that are no UTF-8 as escapes (\", \\, \n, \xNN).
@@ -140,6 +127,17 @@ void appendEscapedText(std::string& out, std::string_view text) {
 }
 
 }  // namespace
+
+std::size_t utf8PrefixLength(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const std::size_t length =
+        static_cast<unsigned char>(text[i]) < 0x80 ? 1 : utf8SequenceLength(text.substr(i));
+    if (length == 0) break;
+    i += length;
+  }
+  return i;
+}
 
 std::string escapedText(std::string_view text) {
   std::string escaped;
@@ -468,7 +466,7 @@ void appendJsonValue(std::string& out, const Element& element, std::span<const s
   out += ", \"value\": ";
   if (element.type == ValueType::TEXT) {
     const std::string_view text = bytesAt(blob, element.valueOffset, element.count);
-    if (isUtf8(text)) return appendJsonString(out, text);
+    if (utf8PrefixLength(text) == text.size()) return appendJsonString(out, text);
     std::string escaped;
     appendEscapedText(escaped, text);
     appendJsonString(out, escaped);
@@ -533,6 +531,7 @@ Element& Annotation::add(std::size_t offset, std::size_t size, std::string_view 
   lastAdded_ = elements_.size();
   Element& element = elements_.emplace_back();
   element.offset = offset;
+  element.valueOffset = offset;
   // A record cut short by the end of the blob covers what there is of it.
   element.size = size == kSizeFromChildren ? size : std::min(size, blob_.size() - offset);
   element.name = name;
@@ -562,8 +561,7 @@ void Annotation::close() {
   if (element.size == kSizeFromChildren) {
     element.size = closing.end > element.offset ? closing.end - element.offset : 0;
   }
-  // The bytes that a fault skips belong to no container's own.
-  if (!element.fault) extendOpenContainer(element.offset + element.size);
+  extendOpenContainer(element.offset + element.size);
 }
 
 void Annotation::setNote(std::size_t since, std::string_view name, std::string note) {
@@ -574,6 +572,30 @@ void Annotation::setNote(std::size_t since, std::string_view name, std::string n
 
 void Annotation::closeTo(std::size_t depth) {
   while (open_.size() > depth) close();
+}
+
+Annotation::Mark Annotation::mark() const {
+  Mark mark{elements_.size(), omitted_, faults_, 0, nextRootIndex_, textOutsideUtf8_};
+  if (!open_.empty()) {
+    mark.containerEnd = open_.back().end;
+    mark.nextIndex = open_.back().nextIndex;
+  }
+  return mark;
+}
+
+void Annotation::rollback(const Mark& mark) {
+  elements_.resize(mark.elements);
+  omitted_ = mark.omitted;
+  faults_ = mark.faults;
+  if (faults_ == 0) firstFaultMessage_.clear();
+  textOutsideUtf8_ = mark.textOutsideUtf8;
+  lastAdded_ = kNoElement;
+  if (open_.empty()) {
+    nextRootIndex_ = mark.nextIndex;
+  } else {
+    open_.back().end = mark.containerEnd;
+    open_.back().nextIndex = mark.nextIndex;
+  }
 }
 
 std::int32_t Annotation::nextIndex() {
@@ -587,6 +609,8 @@ void Annotation::extendOpenContainer(std::size_t end) {
 
 Element& Annotation::addText(std::size_t offset, std::size_t prefix, std::size_t length,
                              std::string_view name, std::int32_t index) {
+  const std::string_view text = bytesAt(blob_, offset + prefix, length);
+  textOutsideUtf8_ = textOutsideUtf8_ || utf8PrefixLength(text) < text.size();
   Element& element = add(offset, prefix + length, name, index);
   element.valueOffset = offset + prefix;
   element.count = length;
@@ -615,14 +639,44 @@ void Annotation::addFault(const std::exception& error, std::size_t fallback, std
     offset = offsetOf(fault->at());
     text += ": expected " + fault->expected() + ", found " + fault->found();
   }
-  Element& element = add(offset, 0, "FAULT");
+  if (resumeAt <= offset) return insertFault(offset, std::move(text));
+  Element& element = add(offset, resumeAt - offset, "FAULT");
   element.fault = true;
   element.note = std::move(text);
-  if (resumeAt <= offset) return;
-  element.size = resumeAt - offset;
   openLastAdded();
   addBytes(offset, resumeAt);
   close();
+}
+
+// Among the elements already listed, after the last that starts at or
+// before the fault: the field a check concerns comes before its verdict, and
+// the offsets stay in order.
+void Annotation::insertFault(std::size_t offset, std::string text) {
+  const auto before = std::find_if(elements_.rbegin(), elements_.rend(),
+                                   [offset](const Element& e) { return e.offset <= offset; });
+  const auto at = static_cast<std::size_t>(elements_.rend() - before);
+  if (at == elements_.size() || elements_.size() >= kMaxElements) {
+    Element& element = add(offset, 0, "FAULT");
+    element.fault = true;
+    element.note = std::move(text);
+    return;
+  }
+  Element fault;
+  fault.offset = offset;
+  fault.valueOffset = offset;
+  fault.name = "FAULT";
+  fault.fault = true;
+  fault.note = std::move(text);
+  // The first child of a container whose children all lie after the fault.
+  if (at > 0) {
+    const Element& previous = elements_[at - 1];
+    fault.depth = elements_[at].depth > previous.depth ? previous.depth + 1 : previous.depth;
+  }
+  elements_.insert(elements_.begin() + static_cast<std::ptrdiff_t>(at), std::move(fault));
+  for (OpenContainer& container : open_) {
+    if (container.element != kNoElement && container.element >= at) ++container.element;
+  }
+  if (lastAdded_ != kNoElement && lastAdded_ >= at) ++lastAdded_;
 }
 
 void listHeader(Annotation& annotation, const Header& header, std::string_view kindWord,
@@ -652,11 +706,10 @@ void listHeader(Annotation& annotation, const Header& header, std::string_view k
   annotation.setNote(first, "crc32", std::move(crcNote));
 }
 
-void listUnread(Annotation& annotation, std::size_t from, std::string_view why) {
-  const std::size_t end = annotation.blob().size();
-  if (from >= end) return;
-  annotation.open(from, end - from, "unread").note = why;
-  annotation.addBytes(from, end);
+void listUnread(Annotation& annotation, std::size_t from, std::size_t to, std::string_view why) {
+  if (from >= to) return;
+  annotation.open(from, to - from, "unread").note = why;
+  annotation.addBytes(from, to);
   annotation.close();
 }
 

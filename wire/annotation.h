@@ -44,7 +44,9 @@ constexpr ValueType valueTypeOf() {
 struct Element {
   std::size_t offset = 0;
   std::size_t size = 0;
-  std::size_t valueOffset = 0;       // where the value starts: after a length prefix, say
+  // Where the value starts: after a length prefix, say. A container's
+  // children start there, after a block's frame for instance.
+  std::size_t valueOffset = 0;
   std::size_t count = 0;             // values of `type` there; bytes for TEXT and BYTES
   std::uint64_t bit = 0;             // non-zero: the value is whether this bit is set
   const FieldInfo* field = nullptr;  // an enumeration's names, a matrix's columns
@@ -86,8 +88,23 @@ class Annotation {
   const std::string& firstFaultMessage() const { return firstFaultMessage_; }
   bool crcMismatch() const { return crcMismatch_; }
   void markCrcMismatch() { crcMismatch_ = true; }
+  // Whether a text added, listed or not, holds bytes outside UTF-8.
+  bool holdsTextOutsideUtf8() const { return textOutsideUtf8_; }
   // What a decoder would say: it fails on a fault and reports a CRC mismatch.
   bool damaged() const { return faults_ > 0 || crcMismatch_; }
+
+  // A point to go back to: rollback() drops every element added since, with
+  // the faults they marked. The containers open then must be open again.
+  struct Mark {
+    std::size_t elements = 0;
+    std::size_t omitted = 0;
+    std::size_t faults = 0;
+    std::size_t containerEnd = 0;
+    std::int32_t nextIndex = 0;
+    bool textOutsideUtf8 = false;
+  };
+  Mark mark() const;
+  void rollback(const Mark& mark);
 
   // The returned reference lasts until the next element is added.
   Element& add(std::size_t offset, std::size_t size, std::string_view name,
@@ -101,11 +118,13 @@ class Annotation {
   // The position of the next indexed child (a block) in the open container.
   std::int32_t nextIndex();
 
+  // `count` values of type T in a row, as one element.
   template <WireScalar T>
-  Element& addScalar(std::size_t offset, std::string_view name, std::int32_t index = -1) {
-    Element& element = add(offset, sizeof(T), name, index);
+  Element& addScalar(std::size_t offset, std::string_view name, std::int32_t index = -1,
+                     std::size_t count = 1) {
+    Element& element = add(offset, sizeof(T) * count, name, index);
     element.valueOffset = offset;
-    element.count = 1;
+    element.count = count;
     element.type = valueTypeOf<T>();
     return element;
   }
@@ -138,7 +157,8 @@ class Annotation {
   void addBytes(std::size_t from, std::size_t to);
   // Marks a fault: what `error` says, where a BlobFault lies or else at
   // `fallback`. The bytes from there up to `resumeAt`, which the walk
-  // skips, are shown under it.
+  // skips, are shown under it. A fault with no bytes to show goes after the
+  // element listed last that starts at or before it.
   void addFault(const std::exception& error, std::size_t fallback, std::size_t resumeAt);
 
  private:
@@ -151,6 +171,7 @@ class Annotation {
   // Makes the element added last a container, as open() does.
   void openLastAdded();
   void extendOpenContainer(std::size_t end);
+  void insertFault(std::size_t offset, std::string text);
 
   std::span<const std::uint8_t> blob_;
   std::vector<Element> elements_;
@@ -162,6 +183,7 @@ class Annotation {
   std::size_t faults_ = 0;
   std::string firstFaultMessage_;
   bool crcMismatch_ = false;
+  bool textOutsideUtf8_ = false;
   std::int32_t nextRootIndex_ = 0;
 };
 
@@ -198,10 +220,7 @@ void Annotation::addField(std::size_t offset, const FieldInfo& info, const T&,
 template <WireScalar T, std::size_t N>
 void Annotation::addField(std::size_t offset, const FieldInfo& info, const std::array<T, N>&,
                           std::string_view name, std::int32_t index) {
-  Element& element = addScalar<T>(offset, name.empty() ? info.name : name, index);
-  element.size = sizeof(T) * N;
-  element.count = N;
-  element.field = &info;
+  addScalar<T>(offset, name.empty() ? info.name : name, index, N).field = &info;
 }
 
 // The header both blob kinds share, with its verdicts: the body size against
@@ -210,8 +229,12 @@ void Annotation::addField(std::size_t offset, const FieldInfo& info, const std::
 void listHeader(Annotation& annotation, const Header& header, std::string_view kindWord,
                 std::optional<std::uint32_t> computedCrc);
 
-// Bytes after what the decoder reads, with the reason they are not read.
-void listUnread(Annotation& annotation, std::size_t from, std::string_view why);
+// Bytes [from, to) that the decoder does not read, with the reason.
+void listUnread(Annotation& annotation, std::size_t from, std::size_t to, std::string_view why);
+
+// The bytes of `text` up to its first that starts no UTF-8 character: all
+// of them for UTF-8 text.
+std::size_t utf8PrefixLength(std::string_view text);
 
 // A text as the listing shows it, safe on any terminal: printable ASCII and
 // UTF-8 characters as they are; quotes, backslashes, control characters and

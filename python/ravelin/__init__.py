@@ -49,6 +49,7 @@ __all__ = [
     "verify",
     "check",
     "inspect",
+    "diff",
 ]
 
 for _class in (Error, DecodeError, EncodeError, CrcMismatch, RavelinWarning, CrcMismatchWarning):
@@ -194,3 +195,24 @@ def inspect(blob: Blob) -> List[Dict[str, Any]]:
         DecodeError: the blob is larger than the limit.
     """
     return json.loads(_ravelin.inspect(blob))
+
+
+def diff(old: Union[Document, Blob], new: Union[Document, Blob]) -> Dict[str, Any]:
+    """Compares two calibrations, or two device configs, as ``ravelin diff`` does.
+
+    Args:
+        old: a document (dict or JSON text) or a blob.
+        new: likewise, of the same kind as ``old``.
+
+    Returns:
+        The report ``ravelin diff --json`` writes, as ``json.loads`` reads
+        it: kind, verdict (``"identical"``, ``"within"`` or ``"beyond"``
+        tolerance), cameras, imus and changes. A blob whose CRC32 does not
+        match is a change beyond tolerance of the whole document.
+
+    Raises:
+        DecodeError: a blob that cannot be decoded.
+        EncodeError: a document that cannot be read or is of neither kind.
+        Error: the two are of different kinds.
+    """
+    return json.loads(_ravelin.diff(old, new))

@@ -33,18 +33,31 @@ Commands:
   verify            --json <cal.json> --bin <cal.bin>
   compare-encodings --json <cal.json>
   test-crc          --json <cal.json>
+  check             [--json <cal.json>] [--bin <cal.bin>]  (one or both)
+  inspect           --bin <cal.bin> [--json <listing.json>] [--force]
+  diff              --old <path> --new <path>  [--json <report>] [--force]
 
 Options:
   --json <path>     JSON file (encode/decode/verify/compare-encodings/test-crc)
+                    (check: the document to judge; inspect: the listing's JSON)
+                    (diff: the report's JSON)
   --bin <path>      Binary file (encode/decode/verify)
+                    (check and inspect: the blob to read)
   --verify          Do a round-trip verification when encoding
   --force           Overwrite output file if it exists
+  --quiet           Print no log line; the exit code tells the outcome
+  --old <path>      Older calibration or device config, JSON or blob (diff)
+  --new <path>      Newer one of the same kind, JSON or blob (diff)
+  --tolerance-px <px>  Pixel tolerance of the projections (diff)
   --help, -h        Show this help
 
 Examples:
   ravelin decode --bin cal.bin --json cal.json
   ravelin encode --json cal.json --bin cal.bin --force
   ravelin verify --json cal.json --bin cal.bin
+  ravelin check --json cal.json --bin cal.bin
+  ravelin inspect --bin cal.bin --quiet
+  ravelin diff --old factory.bin --new field.bin
 )";
 
 std::optional<ParsedArguments> parse(std::vector<std::string> words) {

@@ -153,6 +153,16 @@ TEST_P(DecodeCommandFault, LeavesAnExistingOutputIntactUnderForce) {
   EXPECT_EQ(testing::entryNames(dir_.path()), (std::set<std::string>{"cal.bin", "cal.json"}));
 }
 
+// A blob that decode cannot decode passes neither check nor inspect: check
+// fails as decode does, inspect calls it damaged.
+TEST_P(DecodeCommandFault, FailsCheckAsItFailsDecodeAndInspectCallsItDamaged) {
+  testing::writeBytes(bin_, GetParam().blob());
+  const auto check = runRavelin({"check", "--bin", bin_.string()});
+  EXPECT_EQ(check.exitCode, kExitException);
+  EXPECT_THAT(check.err, ::testing::EndsWith(errorLine(GetParam().lastErrorLine)));
+  EXPECT_EQ(runRavelin({"inspect", "--bin", bin_.string()}).exitCode, kExitBlobDamaged);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Cases, DecodeCommandFault,
     ::testing::Values(

@@ -50,12 +50,20 @@ TEST(CheckInputExists, AcceptsFilesAndDirectoriesAndReportsAbsence) {
             errorLine("Input binary '" + (dir / "absent.bin").string() + "' does not exist."));
 }
 
-TEST(CheckOutputWritable, CreatesMissingAncestorsBeforeAnythingIsWritten) {
+// Nothing is made before the contents are complete: the writer makes it.
+TEST(CheckOutputWritable, LeavesMissingAncestorsToTheWriter) {
+#ifdef TEST_EMULATOR
+  GTEST_SKIP() << "qemu's user-mode /proc does not name a new directory's unnamed file";
+#endif
   TempDir dir;
   const fs::path out = dir / "a" / "b" / "cal.json";
   EXPECT_TRUE(checkOutputWritable(out, false, "Output JSON"));
-  EXPECT_TRUE(fs::is_directory(dir / "a" / "b"));
-  EXPECT_FALSE(fs::exists(out));
+  EXPECT_FALSE(fs::exists(dir / "a"));
+
+  CaptureStdout();
+  writeFile(Bytes{'{', '}'}, out);
+  GetCapturedStdout();
+  EXPECT_EQ(readText(out), "{}");
 }
 
 TEST(CheckOutputWritable, RefusesAnExistingFileUnlessForced) {

@@ -19,10 +19,12 @@
 #include <thread>
 #include <vector>
 
+#include "calibration/encoder.h"
 #include "cli/command_line.h"
 #include "cli/file_io.h"
 #include "console/log.h"
 #include "tests/support/case_name.h"
+#include "tests/support/console.h"
 #include "tests/support/process.h"
 #include "tests/support/temp_dir.h"
 
@@ -242,6 +244,53 @@ INSTANTIATE_TEST_SUITE_P(
                                   kMaxBlobFileSize,
                                   "out.json"}),
     testing::ByCaseName());
+
+// The example calibration grown to a blob of exactly `size` bytes: cameras
+// to near it, then a metadata text of the length that makes up the rest.
+json calibrationOfBlobSize(std::size_t size) {
+  json document = loadJsonFile(fs::path(PROJECT_SOURCE_DIR) / "examples" / "calibration.json");
+  const json camera = document["cameras"][0];
+  const auto blobSize = [&document] { return encodeCompactCalibration(document).size(); };
+  document["metadata"]["created_by"] = "x";
+  const std::size_t oneCamera = blobSize();
+  document["cameras"].push_back(camera);
+  const std::size_t perCamera = blobSize() - oneCamera;
+  const std::size_t textRoom = 60000;  // within the 65535 bytes of one text
+  document["cameras"] = json::array();
+  for (std::size_t i = 0; i < (size - oneCamera - textRoom) / perCamera; ++i) {
+    document["cameras"].push_back(camera);
+  }
+  document["metadata"]["created_by"] = std::string(1 + size - blobSize(), 'x');
+  return document;
+}
+
+// decode, inspect, check and verify read no blob above the limit, so encode
+// writes none: a blob of the limit is written, one byte more refused.
+TEST(InputLimit, EncodeWritesABlobOfTheLimitAndRefusesOneByteMore) {
+  TempDir dir;
+  ProcessOptions options;
+  options.workingDirectory = dir.path();
+  const std::vector<std::string> encode = {"encode", "--json", "cal.json", "--bin", "out.bin"};
+  json document = calibrationOfBlobSize(kMaxBlobFileSize);
+  writeText(dir / "cal.json", document.dump());
+  const auto atLimit = runRavelin(encode, options);
+  EXPECT_EQ(atLimit.exitCode, kExitSuccess) << atLimit.err;
+  EXPECT_EQ(fs::file_size(dir / "out.bin"), kMaxBlobFileSize);
+  fs::remove(dir / "out.bin");
+
+  document["metadata"]["created_by"].get_ref<std::string&>() += 'x';
+  writeText(dir / "cal.json", document.dump());
+  const auto overLimit = runRavelin(encode, options);
+  EXPECT_EQ(overLimit.exitCode, kExitException);
+  EXPECT_THAT(overLimit.err,
+              ::testing::EndsWith(
+                  testing::errorLine("The encoded calibration binary would be 1048577 bytes, "
+                                     "more than the 1048576 bytes that ravelin reads back. "
+                                     "Nothing written.") +
+                  testing::errorLine("Unhandled exception: encoded blob of 1048577 bytes "
+                                     "exceeds the blob limit of 1048576 bytes")));
+  EXPECT_FALSE(fs::exists(dir / "out.bin"));
+}
 
 }  // namespace
 }  // namespace ravelin

@@ -3,7 +3,9 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/blob_dispatch.h"
@@ -14,6 +16,7 @@
 #include "tests/support/console.h"
 #include "tests/support/process.h"
 #include "tests/support/temp_dir.h"
+#include "wire/container.h"
 
 namespace ravelin {
 namespace {
@@ -30,35 +33,115 @@ const fs::path kProject = PROJECT_SOURCE_DIR;
 const fs::path kExampleBlob = kProject / "tests" / "golden" / "calibration.bin";
 const fs::path kExampleListing = kProject / "tests" / "golden" / "calibration.listing";
 
-// Over every committed fuzz input, inspect calls a blob damaged exactly when
-// the decoder of its kind fails or reports a CRC mismatch, and its first
-// fault is the one the decoder fails with.
+// Every committed blob: the fuzz inputs and the golden blobs.
+template <typename Visit>
+void forEachCommittedBlob(Visit&& visit) {
+  std::vector<fs::path> folders = {kProject / "tests" / "golden",
+                                   kProject / "tests" / "golden" / "inspect"};
+  for (const auto& corpus : fs::directory_iterator(kProject / "fuzz" / "corpus")) {
+    folders.push_back(corpus.path());
+  }
+  for (const fs::path& folder : folders) {
+    for (const auto& input : fs::directory_iterator(folder)) {
+      if (input.is_regular_file()) visit(input.path(), testing::readBytes(input.path()));
+    }
+  }
+}
+
+// What decode does with a blob: the message it fails with, if it fails
+// (the JSON text it writes included), and whether the CRC matched.
+struct DecodeOutcome {
+  std::optional<std::string> failure;
+  bool crcMatched = false;
+};
+
+DecodeOutcome decodeAsTheCommandDoes(BlobKind kind, const Bytes& blob) {
+  DecodeOutcome outcome;
+  json decoded;
+  // The decoders print as they fail.
+  outcome.failure = testing::captureConsole([&] {
+                      outcome.crcMatched = decodeBlob(kind, blob, decoded);
+                      renderJsonDocument(decoded);
+                    }).thrown;
+  return outcome;
+}
+
+// Over every committed blob, inspect calls a blob damaged exactly when decode
+// fails or reports a CRC mismatch, and its first fault is the one decode
+// fails with.
 TEST(Inspect, FindsDamageExactlyWhereTheDecoderDoes) {
   std::size_t calibrations = 0;
   std::size_t deviceConfigs = 0;
-  // The decoders print as they fail.
-  testing::captureConsole([&] {
-    for (const auto& corpus : fs::directory_iterator(kProject / "fuzz" / "corpus")) {
-      for (const auto& input : fs::directory_iterator(corpus.path())) {
-        const Bytes blob = testing::readBytes(input.path());
-        const Annotation annotation = inspectBlob(blob);
-        const std::optional<BlobKind> kind = detectBlobKind(blob);
-        bool intact = false;
-        if (kind) {
-          ++(kind == BlobKind::CALIBRATION ? calibrations : deviceConfigs);
-          json decoded;
-          try {
-            intact = decodeBlob(*kind, blob, decoded);
-          } catch (const std::runtime_error& error) {
-            EXPECT_EQ(annotation.firstFaultMessage(), error.what()) << input.path();
-          }
-        }
-        EXPECT_EQ(annotation.damaged(), !intact) << input.path();
-      }
+  std::size_t unwritable = 0;
+  forEachCommittedBlob([&](const fs::path& path, const Bytes& blob) {
+    const Annotation annotation = inspectBlob(blob);
+    const std::optional<BlobKind> kind = detectBlobKind(blob);
+    DecodeOutcome decode;
+    if (kind) {
+      ++(kind == BlobKind::CALIBRATION ? calibrations : deviceConfigs);
+      decode = decodeAsTheCommandDoes(*kind, blob);
     }
+    if (decode.failure) {
+      EXPECT_EQ(annotation.firstFaultMessage(), *decode.failure) << path;
+      unwritable += decode.failure->starts_with("[json.exception");
+    }
+    EXPECT_EQ(annotation.damaged(), decode.failure || !decode.crcMatched) << path;
   });
   EXPECT_GT(calibrations, 100U);
   EXPECT_GT(deviceConfigs, 100U);
+  EXPECT_GT(unwritable, 0U);
+}
+
+// The extent of the non-empty children of the element at `parent`, which
+// must lie in one piece; none when it has no such children.
+std::optional<std::pair<std::size_t, std::size_t>> childrenExtent(
+    const std::vector<Element>& elements, std::size_t parent) {
+  std::vector<std::pair<std::size_t, std::size_t>> spans;
+  for (std::size_t i = parent + 1;
+       i < elements.size() && elements[i].depth > elements[parent].depth; ++i) {
+    const Element& child = elements[i];
+    if (child.depth == elements[parent].depth + 1 && child.size > 0) {
+      spans.emplace_back(child.offset, child.offset + child.size);
+    }
+  }
+  if (spans.empty()) return std::nullopt;
+  std::sort(spans.begin(), spans.end());
+  auto extent = spans.front();
+  for (const auto& [from, to] : spans) {
+    if (from > extent.second) return std::pair{std::size_t{1}, std::size_t{0}};  // a gap
+    extent.second = std::max(extent.second, to);
+  }
+  return extent;
+}
+
+// A container spans exactly its children and, before them, its own frame
+// (a block's TLV); an intact blob is tiled by the elements at the top, and
+// every listing runs in the order of the offsets.
+TEST(Inspect, ContainersSpanTheirChildrenAndIntactBlobsTileTheWholeBlob) {
+  std::size_t intact = 0;
+  forEachCommittedBlob([&](const fs::path& path, const Bytes& blob) {
+    const Annotation annotation = inspectBlob(blob);
+    const std::vector<Element>& elements = annotation.elements();
+    std::size_t tiled = 0;  // the end of the top-level elements, while they run on unbroken
+    for (std::size_t i = 0; i < elements.size(); ++i) {
+      const Element& element = elements[i];
+      if (i > 0) {
+        EXPECT_GE(element.offset, elements[i - 1].offset) << path << " element " << i;
+      }
+      if (element.depth == 0 && element.size > 0 && element.offset == tiled) {
+        tiled += element.size;
+      }
+      const auto extent = childrenExtent(elements, i);
+      if (!extent || annotation.omitted() > 0) continue;
+      EXPECT_EQ(*extent, std::pair(element.valueOffset, element.offset + element.size))
+          << path << " element " << i << " " << element.name;
+    }
+    if (!annotation.damaged()) {
+      ++intact;
+      EXPECT_EQ(tiled, blob.size()) << path;
+    }
+  });
+  EXPECT_GT(intact, 40U);
 }
 
 TEST(Inspect, StopsListingAtItsLimitButJudgesTheWholeBlob) {
@@ -85,12 +168,26 @@ struct InspectRun {
 
 class InspectProgramTest : public ::testing::TestWithParam<InspectRun> {};
 
+// The example's blob with the presence mask of its first camera's optionals
+// announcing one value more than follow, then also that of the second one
+// value fewer: one fault, then two.
+constexpr std::size_t kFirstOptionalsMask = 0x173;
+constexpr std::size_t kSecondOptionalsMask = 0x232;
+constexpr std::uint8_t kPreRotationBit = 0x10;
+
 // Run in a directory that holds the example's blob, the same with its CRC
-// broken, a text file, an existing JSON file and a folder.
+// broken, with one fault (resealed), with two (not resealed), a text file,
+// an existing JSON file and a folder.
 TEST_P(InspectProgramTest, ExitCodeAndConsoleOutput) {
   testing::TempDir dir;
   Bytes blob = testing::readBytes(kExampleBlob);
   testing::writeBytes(dir / "intact.bin", blob);
+  Bytes faulty = blob;
+  faulty[kFirstOptionalsMask] |= kPreRotationBit;
+  sealBlob(faulty, kCalibrationMagic);
+  testing::writeBytes(dir / "once.bin", faulty);
+  faulty[kSecondOptionalsMask] &= static_cast<std::uint8_t>(~kPreRotationBit);
+  testing::writeBytes(dir / "twice.bin", faulty);
   blob[100] ^= 1;
   testing::writeBytes(dir / "damaged.bin", blob);
   testing::writeText(dir / "text.json", "{}");
@@ -156,6 +253,19 @@ INSTANTIATE_TEST_SUITE_P(
                    kExitBlobDamaged,
                    kRead1245 + errorLine("The calibration blob damaged.bin is damaged: its "
                                          "CRC32 does not match its body"),
+                   "00000000"},
+        InspectRun{"OneFault",
+                   {"inspect", "--bin", "once.bin"},
+                   kExitBlobDamaged,
+                   kRead1245 + errorLine("The calibration blob once.bin is damaged: 1 "
+                                         "structural fault"),
+                   "00000000"},
+        InspectRun{"TwoFaultsAndTheCrc",
+                   {"inspect", "--bin", "twice.bin"},
+                   kExitBlobDamaged,
+                   kRead1245 + errorLine("The calibration blob twice.bin is damaged: 2 "
+                                         "structural faults and a CRC32 that does not match "
+                                         "its body"),
                    "00000000"},
         InspectRun{"UnknownKind",
                    {"inspect", "--bin", "text.json"},

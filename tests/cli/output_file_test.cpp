@@ -178,6 +178,85 @@ TEST_F(Outputs, EncodeWritesIntoAFifoWithAReader) {
   EXPECT_TRUE(fs::is_fifo(fs::symlink_status(dir_ / "pipe")));
 }
 
+// A log that the shell appends standard output or standard error to, named as
+// the output: written through that descriptor after what the log held, with
+// the log lines on the other stream. No --force: it is no file to overwrite.
+struct AppendedLog {
+  const char* name;
+  std::string output;
+  int stream;  // the descriptor the log is opened on
+};
+
+class AppendedLogs : public Outputs, public ::testing::WithParamInterface<AppendedLog> {};
+
+TEST_P(AppendedLogs, KeepWhatTheyHeldAndGainTheDocument) {
+  const fs::path log = dir_ / "log.txt";
+  writeText(log, "old line\n");
+  testing::ProcessOptions options = inDirectory(dir_.path());
+  const int appended = ::open(log.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  if (GetParam().stream == STDOUT_FILENO) {
+    options.outputPath = log;
+  } else {
+    options.errorDescriptor = appended;
+  }
+  const ProcessResult result =
+      testing::runRavelin({"decode", "--bin", "cal.bin", "--json", GetParam().output}, options);
+  ::close(appended);
+
+  EXPECT_EQ(result.exitCode, kExitSuccess) << result.err;
+  EXPECT_EQ(readText(log), "old line\n" + decoded_);
+  const std::string& logLines = GetParam().stream == STDOUT_FILENO ? result.err : result.out;
+  EXPECT_THAT(logLines, ::testing::HasSubstr("Finished decoding calibration binary file"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Descriptors, AppendedLogs,
+                         ::testing::Values(AppendedLog{"DevStdout", "/dev/stdout", STDOUT_FILENO},
+                                           AppendedLog{"ProcSelfFd", "/proc/self/fd/1",
+                                                       STDOUT_FILENO},
+                                           AppendedLog{"DevStderr", "/dev/stderr", STDERR_FILENO}),
+                         testing::ByCaseName());
+
+// Every path below the fixture's directory, to show that nothing was left.
+std::set<fs::path> treeOf(const fs::path& dir) {
+  std::set<fs::path> paths;
+  for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+    paths.insert(entry.path().lexically_relative(dir));
+  }
+  return paths;
+}
+
+struct FailedRun {
+  const char* name;
+  std::vector<std::string> arguments;
+  std::string error;  // part of what standard error shows
+};
+
+class FailedRuns : public Outputs, public ::testing::WithParamInterface<FailedRun> {};
+
+TEST_P(FailedRuns, LeaveNoDirectoryBehind) {
+  writeText(dir_ / "bad.json", "{\"cameras\": [");
+  writeText(dir_ / "garbage.bin", "not a blob");
+  const std::set<fs::path> before = treeOf(dir_.path());
+  const ProcessResult result = run(GetParam().arguments);
+  EXPECT_EQ(result.exitCode, kExitException);
+  EXPECT_THAT(result.err, ::testing::HasSubstr(GetParam().error));
+  EXPECT_EQ(treeOf(dir_.path()), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FailedRuns,
+    ::testing::Values(FailedRun{"EncodeOfBrokenJson",
+                                {"encode", "--json", "bad.json", "--bin", "new1/new2/out.bin"},
+                                "parse_error"},
+                      FailedRun{"DecodeOfGarbage",
+                                {"decode", "--bin", "garbage.bin", "--json", "new3/x.json"},
+                                "Unrecognized binary magic in garbage.bin"},
+                      FailedRun{"NameEndingInSlash",
+                                {"encode", "--json", "cal.json", "--bin", "newdir/"},
+                                errorLine("Failed to open file for writing: newdir/") +
+                                    errorLine("Is a directory")}),
+    testing::ByCaseName());
+
 struct RefusedOutput {
   const char* name;
   std::vector<Entry> entries;
@@ -307,6 +386,7 @@ struct MountedCase {
   const char* name;
   unsigned long flags;
   const char* options;
+  std::string output;
   const char* failure;
   const char* reason;
 };
@@ -319,12 +399,12 @@ TEST_P(FailingFileSystem, TheSystemsReasonFollowsTheFixedMessage) {
   if (::mount("ravelin-test", (dir_ / "m").c_str(), "tmpfs", c.flags, c.options) != 0) {
     GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
   }
-  const ProcessResult result = run({"decode", "--bin", "cal.bin", "--json", "m/out.json"});
+  const ProcessResult result = run({"decode", "--bin", "cal.bin", "--json", c.output});
   const std::set<std::string> left = testing::entryNames(dir_ / "m");
   ::umount2((dir_ / "m").c_str(), MNT_DETACH);
 
   EXPECT_EQ(result.exitCode, kExitException);
-  const std::string failure = std::string(c.failure) + "m/out.json";
+  const std::string failure = c.failure + c.output;
   EXPECT_THAT(result.err, ::testing::EndsWith(errorLine(failure) + errorLine(c.reason) +
                                               errorLine("Unhandled exception: " + failure)));
   EXPECT_TRUE(left.empty());
@@ -332,10 +412,92 @@ TEST_P(FailingFileSystem, TheSystemsReasonFollowsTheFixedMessage) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, FailingFileSystem,
-    ::testing::Values(MountedCase{"Full", 0, "size=4k",
+    ::testing::Values(MountedCase{"Full", 0, "size=4k", "m/out.json",
                                   "Failed to write data to file: ", "No space left on device"},
-                      MountedCase{"ReadOnly", MS_RDONLY, "size=4k",
+                      // The directory is made, the one inside it no longer: the
+                      // first goes again.
+                      MountedCase{"InodesRunOut", 0, "nr_inodes=3", "m/new/inner/out.json",
+                                  "Failed to write data to file: ", "No space left on device"},
+                      MountedCase{"ReadOnlyBelowAMissingDirectory", MS_RDONLY, "size=4k",
+                                  "m/new/out.json",
                                   "Failed to open file for writing: ", "Read-only file system"}),
+    testing::ByCaseName());
+
+// Names can be added to an append-only directory but never taken away: a
+// temporary name renamed over the output, or removed, would stay for good.
+TEST_F(Outputs, AnAppendOnlyDirectoryIsRefusedBeforeAnythingIsNamed) {
+  const fs::path kept = dir_ / "kept";
+  fs::create_directory(kept);
+  writeText(kept / "out.json", "old");
+  const auto chattr = [&](const char* change) {
+    return fs::exists("/usr/bin/chattr") &&
+           testing::runProcess({"/usr/bin/chattr", change, kept}).exitCode == 0;
+  };
+  if (!chattr("+a")) GTEST_SKIP() << "chattr +a does not work here (needs root and ext4 or alike)";
+  const ProcessResult result =
+      run({"decode", "--bin", "cal.bin", "--json", "kept/out.json", "--force"});
+  const std::set<std::string> left = testing::entryNames(kept);
+  ASSERT_TRUE(chattr("-a"));
+
+  EXPECT_EQ(result.exitCode, kExitException);
+  EXPECT_THAT(result.err,
+              ::testing::HasSubstr(errorLine("Failed to open file for writing: kept/out.json") +
+                                   errorLine("Operation not permitted")));
+  EXPECT_EQ(left, std::set<std::string>{"out.json"});
+  EXPECT_EQ(readText(kept / "out.json"), "old");
+}
+
+// Each writer renames its file over the one before, possibly between the
+// moment another found the output and the moment it checked its name.
+TEST_F(Outputs, ConcurrentWritersOfOneOutputAllSucceed) {
+  std::vector<pid_t> writers;
+  for (int writer = 0; writer < 40; ++writer) {
+    writers.push_back(testing::startProcess({RAVELIN_EXE, "decode", "--bin", dir_ / "cal.bin",
+                                             "--json", dir_ / "decoded.json", "--force"},
+                                            {}));
+  }
+  for (const pid_t writer : writers) {
+    const int status = testing::waitForProcess(writer, std::chrono::seconds(60));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == kExitSuccess) << status;
+  }
+  EXPECT_EQ(readText(dir_ / "decoded.json"), decoded_);
+  EXPECT_EQ(testing::entryNames(dir_.path()),
+            (std::set<std::string>{"cal.bin", "cal.json", "decoded.json"}));
+}
+
+struct LostStandardOutput {
+  const char* name;
+  std::vector<std::string> arguments;
+  std::string lastLines;  // what standard error ends with
+};
+
+class LostStandardOutputs : public Outputs,
+                            public ::testing::WithParamInterface<LostStandardOutput> {};
+
+TEST_P(LostStandardOutputs, AreReportedOnceWithExitTen) {
+  testing::ProcessOptions full = inDirectory(dir_.path());
+  full.outputPath = "/dev/full";
+  const ProcessResult result = testing::runRavelin(GetParam().arguments, full);
+  EXPECT_EQ(result.exitCode, kExitException);
+  EXPECT_THAT(result.err, ::testing::EndsWith(GetParam().lastLines));
+}
+
+const std::string kLostAtExit =
+    errorLine("Failed to write to standard output") + errorLine("No space left on device");
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LostStandardOutputs,
+    ::testing::Values(
+        LostStandardOutput{
+            "CompareEncodings", {"compare-encodings", "--json", "cal.json"}, kLostAtExit},
+        LostStandardOutput{"TestCrc", {"test-crc", "--json", "cal.json"}, kLostAtExit},
+        LostStandardOutput{"Version", {"--version"}, kLostAtExit},
+        // Reported where it was written, and not again at exit.
+        LostStandardOutput{
+            "DecodedDocument",
+            {"decode", "--bin", "cal.bin", "--json", "-"},
+            errorLine("Failed to write data to standard output") +
+                errorLine("Unhandled exception: Failed to write data to standard output")}),
     testing::ByCaseName());
 
 // The durability protocol as the system sees it: the file is flushed before

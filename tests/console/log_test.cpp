@@ -7,6 +7,8 @@
 #include <thread>
 #include <vector>
 
+#include "console/format.h"
+
 namespace ravelin {
 namespace {
 
@@ -161,9 +163,9 @@ TEST_F(LogTest, TheConsoleIsBackOnceTheCaptureEnds) {
   EXPECT_EQ(captured.out, "\x1b[33m[WARNING] w\x1b[0m\n");
 }
 
-TEST(FormatText, FormatsLongTextWhole) {
+TEST(Describe, FormatsLongTextWhole) {
   const std::string longText(1000, 'x');
-  EXPECT_EQ(formatText("%s|%.*g", longText.c_str(), 3, 3.14159), longText + "|3.14");
+  EXPECT_EQ(describe("%s|%.*g", longText.c_str(), 3, 3.14159), longText + "|3.14");
 }
 
 TEST(PrintableCount, GivesTheLowThirtyTwoBitsAsSigned) {

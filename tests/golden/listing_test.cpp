@@ -44,6 +44,10 @@ INSTANTIATE_TEST_SUITE_P(
         ListingCase{"SubBlockOverrun", "inspect/calibration-sub-block-overrun"},
         // That sub-block's id is 6, and 5 bytes follow the end marker: intact.
         ListingCase{"SkippedAndUnread", "inspect/calibration-skipped-and-unread"},
+        // The CAD block's size is 151, one byte into the next frame.
+        ListingCase{"SizeOneByteTooLong", "inspect/calibration-size-one-too-long"},
+        // The metadata text "factory-cal-station-12" with 0xFF for its "t".
+        ListingCase{"NotUtf8", "inspect/calibration-not-utf8"},
         // device_class announces 65535 bytes.
         ListingCase{"StringOverrun", "inspect/device_config-string-overrun"},
         // The body ends inside the second eye record.

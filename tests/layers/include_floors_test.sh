@@ -10,9 +10,11 @@ declare -A may_include=(
   [wire]="wire console"
   [calibration]="calibration wire console"
   [device_config]="device_config wire console"
-  [check]="check calibration device_config wire"
-  [cli]="cli check calibration device_config wire console"
-  [python]="python cli check geometry calibration device_config wire console"
+  [geometry]="geometry"
+  [check]="check geometry calibration device_config wire console"
+  [diff]="diff geometry wire console"
+  [cli]="cli check diff geometry calibration device_config wire console"
+  [python]="python cli check diff geometry calibration device_config wire console"
   [rebind]="rebind"
 )
 

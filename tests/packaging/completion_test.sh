@@ -39,7 +39,7 @@ expect() {
   [[ $actual == "$expected" ]] || fail "completing '$*': got '$actual', expected '$expected'"
 }
 
-expect "check compare-encodings decode encode inspect test-crc verify" ravelin ""
+expect "check compare-encodings decode diff encode inspect test-crc verify" ravelin ""
 expect "decode" ravelin de
 expect "--help --version -V -h" ravelin -
 expect "--bin --force --json --quiet" ravelin decode --
@@ -50,6 +50,9 @@ expect "--bin --quiet" ravelin check --json cal.json ""
 expect "--json --quiet" ravelin compare-encodings ""
 expect "--force --json --quiet" ravelin inspect --bin cal.bin ""
 expect "--quiet" ravelin test-crc --json cal.json -
+expect "--force --json --new --quiet" ravelin diff --old cal.bin --tolerance-px 2 ""
+expect "- blobs cal.bin cal.json notes.txt" ravelin diff --json r.json --new ""
+expect "" ravelin diff --tolerance-px ""
 expect "" ravelin frobnicate --
 expect "- blobs cal.bin cal.json notes.txt" ravelin decode --bin ""
 expect "- blobs cal.json" ravelin encode --json ""

@@ -29,6 +29,7 @@ declare -A sources=(
   [./usr/share/fish/vendor_completions.d/ravelin.fish]=completion/ravelin.fish
   [./usr/share/ravelin/schemas/compact_calibration.schema.json]=schemas/compact_calibration.schema.json
   [./usr/share/ravelin/schemas/device_config.schema.json]=schemas/device_config.schema.json
+  [./usr/share/ravelin/schemas/diff_report.schema.json]=schemas/diff_report.schema.json
 )
 expected_files=(./usr/bin/ravelin "${!sources[@]}")
 if [[ $with_palisade == ON ]]; then

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # The ravelin(1) page renders without warnings and documents every command
 # and option the program knows, exactly its exit codes, its input limits, the
-# environment variables it reads and the thresholds of its plausibility checks.
-#   ravelin_man_page_test.sh PAGE RAVELIN COMMAND_LINE_CPP COMMAND_LINE_H FILE_IO_H LOG_CPP THRESHOLDS_H
+# environment variables it reads, the thresholds of its plausibility checks and
+# the tolerances of its comparison.
+#   ravelin_man_page_test.sh PAGE RAVELIN COMMAND_LINE_CPP COMMAND_LINE_H FILE_IO_H LOG_CPP THRESHOLDS_H TOLERANCES_H
 # shellcheck source=tests/packaging/lib.sh
 source "$(dirname "$0")/lib.sh"
 page=$1 ravelin=$2 command_line_cpp=$3 command_line_h=$4 file_io_h=$5 log_cpp=$6 thresholds_h=$7
+tolerances_h=$8
 
 render_man_page "$page"
 text=$rendered
@@ -17,10 +19,13 @@ mapfile -t usage_options < <(grep -oE -- '(^| )-{1,2}[a-z][a-z-]*' <<<"$usage" |
 mapfile -t parser_words < <(grep -oE '== "[^"]+"' "$command_line_cpp" | cut -d'"' -f2 | sort -u)
 ((${#commands[@]} > 0)) || fail "no commands found in the usage text"
 require_words "$text" "$page" "${commands[@]}" "${usage_options[@]}" "${parser_words[@]}"
-# Commands of the dispatch table that the usage text leaves out.
-mapfile -t dispatched < <(grep -oE '^\s*\{"[a-z-]+",' "$command_line_cpp" | cut -d'"' -f2)
-((${#dispatched[@]} > ${#commands[@]})) || fail "no commands beyond the usage text's in $command_line_cpp"
-require_words "$text" "$page" "${dispatched[@]}"
+# Every command of the dispatch table is in the usage text, and so on the page.
+mapfile -t dispatched < <(grep -oE '^\s*\{"[a-z][a-z-]*",' "$command_line_cpp" | cut -d'"' -f2)
+((${#dispatched[@]} > 0)) || fail "no commands found in the dispatch table of $command_line_cpp"
+for command in "${dispatched[@]}"; do
+  printf '%s\n' "${commands[@]}" | grep -qxF -- "$command" ||
+    fail "the usage text does not list the command $command"
+done
 
 documented=$(awk '/^EXIT STATUS/ { inside = 1; next } /^[A-Z]/ { inside = 0 }
                   inside && /^ +[0-9]+ / { print $1 }' <<<"$text" | sort -n | tr '\n' ' ')
@@ -41,8 +46,20 @@ mapfile -t variables < <(grep -ohE 'getenv\("[A-Z_]+"\)' "$log_cpp" | cut -d'"' 
 environment=$(awk '/^ENVIRONMENT/ { inside = 1; next } /^[A-Z]/ { inside = 0 } inside' <<<"$text")
 require_words "$environment" "ENVIRONMENT of $page" "${variables[@]}"
 
-mapfile -t thresholds < <(sed -nE 's/.*constexpr double k[A-Za-z]+ = ([0-9.e-]+);.*/\1/p' "$thresholds_h")
-((${#thresholds[@]} > 0)) || fail "no thresholds in $thresholds_h"
-require_words "$text" "$page" "${thresholds[@]}"
+for table in "$thresholds_h" "$tolerances_h"; do
+  mapfile -t thresholds < <(sed -nE 's/.*constexpr double k[A-Za-z]+ = ([0-9.e-]+);.*/\1/p' "$table")
+  ((${#thresholds[@]} > 0)) || fail "no thresholds in $table"
+  require_words "$text" "$page" "${thresholds[@]}"
+done
+
+# The page's recipe for finding damage finds a CRC-32 mismatch, the only
+# damage of this golden blob.
+recipe=$(grep -oE 'ravelin inspect --bin cal.bin \| grep .*' <<<"$text" | head -n 1 || true)
+[[ -n $recipe ]] || fail "no recipe that filters the listing of inspect on $page"
+crc_only=$(dirname "$0")/../golden/inspect/calibration-crc-mismatch.bin
+# shellcheck disable=SC2016 # expanded by the inner shell
+found=$(bash -c "${recipe/ravelin inspect --bin cal.bin/'"$0" inspect --quiet --bin "$1"'}" \
+  "$ravelin" "$crc_only" || true)
+[[ -n $found ]] || fail "the recipe '$recipe' finds nothing in $crc_only"
 
 finish

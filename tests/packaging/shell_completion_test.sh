@@ -20,7 +20,7 @@ touch "$workspace/cal.json" "$workspace/cal.bin" "$workspace/notes.txt"
 
 # The line as typed up to the cursor, and the offers expected, sorted.
 cases=(
-  "ravelin |check compare-encodings decode encode inspect test-crc verify"
+  "ravelin |check compare-encodings decode diff encode inspect test-crc verify"
   "ravelin de|decode"
   "ravelin -|--help --version -V -h"
   "ravelin decode --|--bin --force --json --quiet"
@@ -31,6 +31,8 @@ cases=(
   "ravelin compare-encodings -|--json --quiet"
   "ravelin test-crc --json cal.json -|--quiet"
   "ravelin inspect --bin cal.bin -|--force --json --quiet"
+  "ravelin diff --old cal.bin --tolerance-px 2 -|--force --json --new --quiet"
+  "ravelin diff --json r.json --new |- blobs cal.bin cal.json notes.txt"
   "ravelin frobnicate --|"
   "ravelin decode --bin |- blobs cal.bin cal.json notes.txt"
   "ravelin encode --json |- blobs cal.json"

@@ -165,3 +165,30 @@ def test_verify_reports_the_differences_the_program_logs(tmp_path):
     assert {level for level, _ in result.differences} == {"error", "warning"}
     assert result.exit_code == ran.returncode == 5
     assert ravelin.verify(example_text("calibration"), golden_blob("calibration")) == (0, [])
+
+
+def changed_example(kind):
+    document = json.loads(example_text(kind))
+    if kind == "calibration":
+        document["cameras"][0]["intrinsics"][0]["fx"] += 2.0
+        document["cameras"][1]["width"] = 1280
+    else:
+        document["display_frequency"] = 120
+    return document
+
+
+@pytest.mark.parametrize("kind", KINDS)
+@pytest.mark.parametrize("new_as", ["document", "corrupt blob"])
+def test_diff_gives_the_report_of_diff_json(kind, new_as, tmp_path):
+    new = changed_example(kind)
+    if new_as == "document":
+        (tmp_path / "new").write_text(json.dumps(new))
+    else:
+        new = bytearray(ravelin.encode(new))
+        new[len(new) // 2] ^= 0x01
+        (tmp_path / "new").write_bytes(new)
+    ran = run_ravelin("diff", "--old", GOLDEN / f"{kind}.bin", "--new", "new", "--json", "-", cwd=tmp_path)
+    report = ravelin.diff(golden_blob(kind), new)
+    assert report == json.loads(ran.stdout)
+    assert report["verdict"] == "beyond"
+    assert ravelin.diff(example_text(kind), golden_blob(kind))["verdict"] == "identical"

@@ -104,6 +104,12 @@ CASES = [
     ("text nests too deep", lambda: ravelin.encode("[" * 513 + "]" * 513), ravelin.EncodeError, NESTS_TOO_DEEP),
     ("list nests too deep", lambda: ravelin.encode(nested(513)), ravelin.EncodeError, NESTS_TOO_DEEP),
     ("verify of another kind", lambda: ravelin.verify({"device": {}}, BLOB), ravelin.EncodeError, "JSON is not in compact calibration format. Exiting"),
+    (
+        "diff of two kinds",
+        lambda: ravelin.diff(BLOB, {"device": {}, "tracking_to_eye_transform": []}),
+        ravelin.Error,
+        "old is a compact calibration and new is a device config: diff compares two documents of one kind",
+    ),
     ("not JSON's type", lambda: ravelin.encode({"cameras": {1, 2}}), TypeError, "not a JSON value: set"),
     ("key not a str", lambda: ravelin.encode({1: 2}), TypeError, "keys must be str, not int"),
     ("a str for a blob", lambda: ravelin.decode("blob"), TypeError, None),

@@ -1,7 +1,11 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <array>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -284,6 +288,40 @@ INSTANTIATE_TEST_SUITE_P(
                         "No such device or address"}),
     caseName<FailedWriteCase>);
 
+// Some file systems report a failed write only when the file is closed: a
+// preloaded close() does so for the bind file.
+TEST(PalisadeProgram, ReportsABindFileThatFailsWhenClosed) {
+#ifdef TEST_EMULATOR
+  GTEST_SKIP() << "the preloaded close() is built for the host, not for the emulated program";
+#endif
+  const DriverFiles files;
+  writeText(files.state(), "CORE_DEINIT\n");
+  std::vector<std::string> environment = files.environment();
+  environment.insert(environment.end(),
+                     {"LD_PRELOAD=" CLOSE_FAILURE_SHIM, "ASAN_OPTIONS=verify_asan_link_order=0",
+                      "PALISADE_TEST_FAILING_CLOSE=" + files.bind().string()});
+  const ProcessResult result = runPalisade(environment, kWithinFirstInterval);
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.err, files.matchedLine() + failedWriteLine(files.bind(), "Input/output error"));
+  EXPECT_EQ(readText(files.unbind()), kDriverName);
+}
+
+// Its lines cannot be written, which must not stop the rebind.
+TEST(PalisadeProgram, RebindsWhenStandardErrorIsAPipeWithoutReader) {
+  const DriverFiles files;
+  writeText(files.state(), "CORE_DEINIT\n");
+  std::array<int, 2> pipe{};
+  ASSERT_EQ(::pipe2(pipe.data(), O_CLOEXEC), 0);
+  ::close(pipe[0]);
+  ProcessOptions options;
+  options.environment = files.environment();
+  options.timeout = kWithinFirstInterval;
+  options.errorDescriptor = pipe[1];
+  const ProcessResult result = ravelin::testing::runProcess({PALISADE_EXE}, options);
+  ::close(pipe[1]);
+  files.expectRebound(result);
+}
+
 bool waitUntilNotEmpty(const fs::path& path, std::chrono::steady_clock::time_point deadline) {
   std::error_code error;
   while (fs::file_size(path, error) == 0 || error) {
@@ -301,6 +339,10 @@ struct SignalCase {
 class HeldSignalTest : public ::testing::TestWithParam<SignalCase> {};
 
 TEST_P(HeldSignalTest, SentDuringThePauseItEndsTheProgramOnlyAfterTheBind) {
+  rlimit core{};
+  ::getrlimit(RLIMIT_CORE, &core);
+  core.rlim_cur = 0;  // SIGQUIT would leave a core file
+  ::setrlimit(RLIMIT_CORE, &core);
   const DriverFiles files;
   writeText(files.state(), "CORE_DEINIT\n");
   const pid_t pid = ravelin::testing::startProcess({PALISADE_EXE}, files.environment());
@@ -316,7 +358,9 @@ TEST_P(HeldSignalTest, SentDuringThePauseItEndsTheProgramOnlyAfterTheBind) {
 
 INSTANTIATE_TEST_SUITE_P(Signals, HeldSignalTest,
                          ::testing::Values(SignalCase{"Term", SIGTERM}, SignalCase{"Int", SIGINT},
-                                           SignalCase{"Hup", SIGHUP}, SignalCase{"Pipe", SIGPIPE}),
+                                           SignalCase{"Hup", SIGHUP}, SignalCase{"Quit", SIGQUIT},
+                                           SignalCase{"Usr1", SIGUSR1}, SignalCase{"Usr2", SIGUSR2},
+                                           SignalCase{"Alrm", SIGALRM}),
                          caseName<SignalCase>);
 
 std::string notSetLine(const std::string& variable) {
@@ -371,6 +415,15 @@ TEST(PalisadeProgram, VersionWordsPrintTheVersionWithoutPolling) {
     }
   }
   files.expectUntouched();
+}
+
+TEST(PalisadeProgram, AVersionThatCannotBeWrittenExitsOne) {
+  ProcessOptions full;
+  full.environment = std::vector<std::string>{};
+  full.outputPath = "/dev/full";
+  const ProcessResult result = ravelin::testing::runProcess({PALISADE_EXE, "--version"}, full);
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.err, "Failed to write to standard output: No space left on device\n");
 }
 
 }  // namespace

@@ -135,10 +135,10 @@ ProcessResult runProcess(std::vector<std::string> argv, const ProcessOptions& op
   if (options.outputPath.empty()) {
     posix_spawn_file_actions_adddup2(&actions, out.write, 1);
   } else {
-    posix_spawn_file_actions_addopen(&actions, 1, options.outputPath.c_str(), O_WRONLY | O_NOCTTY,
-                                     0);
+    posix_spawn_file_actions_addopen(&actions, 1, options.outputPath.c_str(),
+                                     O_WRONLY | O_APPEND | O_NOCTTY, 0);
   }
-  posix_spawn_file_actions_adddup2(&actions, err.write, 2);
+  posix_spawn_file_actions_adddup2(&actions, options.errorDescriptor.value_or(err.write), 2);
   if (!options.workingDirectory.empty()) {
     posix_spawn_file_actions_addchdir_np(&actions, options.workingDirectory.c_str());
   }

@@ -20,9 +20,12 @@ struct ProcessOptions {
   // /dev/null.
   std::optional<std::string> input;
   std::filesystem::path inputPath;
-  // Opened as the program's standard output (a terminal, say) in place of
-  // the pipe that `out` captures.
+  // Opened for appending, as ">>" opens it, as the program's standard output
+  // (a terminal or a log, say) in place of the pipe that `out` captures.
   std::filesystem::path outputPath;
+  // The program's standard error (a pipe whose reader has gone, say) in place
+  // of the pipe that `err` captures.
+  std::optional<int> errorDescriptor;
   // The process is killed (SIGKILL) when it runs longer than this.
   std::chrono::milliseconds timeout{std::chrono::seconds(30)};
 };
