@@ -27,6 +27,10 @@ def golden_blob(kind):
     return (GOLDEN / f"{kind}.bin").read_bytes()
 
 
+def test_the_version_is_the_programs(tmp_path):
+    assert run_ravelin("--version", cwd=tmp_path).stdout == f"ravelin {ravelin.__version__}\n".encode()
+
+
 @pytest.mark.parametrize("kind", KINDS)
 def test_decode_text_is_the_file_decode_writes(kind, tmp_path):
     blob = golden_blob(kind)
