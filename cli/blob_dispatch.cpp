@@ -52,6 +52,17 @@ Bytes encodeDocument(const json& document, BlobKind kind) {
                                          : encodeCompactCalibration(document);
 }
 
+void refuseBlobAboveTheLimit(const Bytes& blob, const char* word) {
+  if (blob.size() <= kMaxBlobFileSize) return;
+  logError(
+      "The encoded %s binary would be %d bytes, more than the %d bytes that ravelin reads back. "
+      "Nothing written.",
+      word, printableCount(blob.size()), printableCount(kMaxBlobFileSize));
+  throw std::runtime_error("encoded blob of " + std::to_string(blob.size()) +
+                           " bytes exceeds the blob limit of " + std::to_string(kMaxBlobFileSize) +
+                           " bytes");
+}
+
 void requireSourceOfKind(const json& source, BlobKind kind) {
   if (kind == BlobKind::CALIBRATION && !isCompactCalibrationJson(source)) {
     logError("JSON is not in compact calibration format. Exiting");

@@ -33,6 +33,11 @@ std::optional<BlobKind> documentKind(const json& document);
 // Throws on any fault; never returns a partial blob.
 Bytes encodeDocument(const json& document, BlobKind kind);
 
+// decode, inspect, check and verify refuse a blob above the limit, so none is
+// handed out: a blob that nothing reads back is no calibration. Refuses it with
+// an error line that names the kind by `word` and a throw.
+void refuseBlobAboveTheLimit(const Bytes& blob, const char* word);
+
 // Refuses, with an error line and a throw, a source that is not a document of
 // the kind of the blob it is verified against.
 void requireSourceOfKind(const json& source, BlobKind kind);

@@ -30,19 +30,6 @@ EncodedBlob encodeEitherKind(const json& document, const fs::path& jsonPath) {
   return {encodeDocument(document, *kind), blobKindWord(*kind)};
 }
 
-// decode, inspect, check and verify refuse a blob above the limit, so encode
-// writes none: a blob that nothing reads back is no calibration.
-void refuseBlobAboveTheLimit(const EncodedBlob& blob) {
-  if (blob.bytes.size() <= kMaxBlobFileSize) return;
-  logError(
-      "The encoded %s binary would be %d bytes, more than the %d bytes that ravelin reads back. "
-      "Nothing written.",
-      blob.word, printableCount(blob.bytes.size()), printableCount(kMaxBlobFileSize));
-  throw std::runtime_error("encoded blob of " + std::to_string(blob.bytes.size()) +
-                           " bytes exceeds the blob limit of " + std::to_string(kMaxBlobFileSize) +
-                           " bytes");
-}
-
 // Binary bytes would garble a terminal, and some sequences can drive it.
 // Checked before the input is read, which may be that terminal too.
 void refuseTerminalOutput() {
@@ -63,7 +50,7 @@ int runEncode(const fs::path& jsonPath, const fs::path& blobPath, bool verify) {
 
   json document = loadJsonFile(jsonPath);
   const EncodedBlob blob = encodeEitherKind(document, jsonPath);
-  refuseBlobAboveTheLimit(blob);
+  refuseBlobAboveTheLimit(blob.bytes, blob.word);
   if (!verify) keepUntilExit(std::move(document));
   logSuccess("Successfully encoded %s binary (%d bytes)", blob.word,
              printableCount(blob.bytes.size()));

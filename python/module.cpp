@@ -148,7 +148,11 @@ py::bytes encode(py::handle document) {
   LibraryCall call;
   const json source = documentOf(call, document);
   const BlobKind kind = documentKindOf(call, source);
-  const Bytes blob = call.run<EncodeError>([&] { return encodeDocument(source, kind); });
+  const Bytes blob = call.run<EncodeError>([&] {
+    Bytes encoded = encodeDocument(source, kind);
+    refuseBlobAboveTheLimit(encoded, blobKindWord(kind));
+    return encoded;
+  });
   call.warn();
   return {reinterpret_cast<const char*>(blob.data()), blob.size()};
 }

@@ -101,6 +101,12 @@ CASES = [
         ravelin.EncodeError,
         "Input JSON is 20971521 bytes; texts above 20971520 bytes are refused",
     ),
+    (
+        "blob over the limit",
+        lambda: ravelin.encode({**EXAMPLE, "cameras": EXAMPLE["cameras"] * 1500}),
+        ravelin.EncodeError,
+        "bytes, more than the 1048576 bytes that ravelin reads back. Nothing written.\nencoded blob of ",
+    ),
     ("text nests too deep", lambda: ravelin.encode("[" * 513 + "]" * 513), ravelin.EncodeError, NESTS_TOO_DEEP),
     ("list nests too deep", lambda: ravelin.encode(nested(513)), ravelin.EncodeError, NESTS_TOO_DEEP),
     ("verify of another kind", lambda: ravelin.verify({"device": {}}, BLOB), ravelin.EncodeError, "JSON is not in compact calibration format. Exiting"),
