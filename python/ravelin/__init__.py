@@ -120,7 +120,13 @@ def decode(blob: Blob, *, strict: bool = False) -> Dict[str, Any]:
 
 
 def decode_text(blob: Blob) -> str:
-    """Decodes a blob to the JSON text ``ravelin decode`` writes for it, byte for byte.
+    """Decodes a blob to the JSON text ``ravelin decode`` writes for it.
+
+    Args:
+        blob: the blob's bytes, at most 1 MiB.
+
+    Returns:
+        The file ``ravelin decode`` writes, byte for byte.
 
     Raises:
         DecodeError: as ``decode``; a CRC32 mismatch is a ``CrcMismatchWarning``.
@@ -150,6 +156,12 @@ def kind(document_or_blob: Union[Document, Blob]) -> str:
     """Tells ``"calibration"`` from ``"device_config"``: a blob by its magic,
     a document by its shape (a device config first, as ``encode`` does).
 
+    Args:
+        document_or_blob: bytes-like for a blob; a dict or JSON text for a document.
+
+    Returns:
+        ``"calibration"`` or ``"device_config"``.
+
     Raises:
         DecodeError: a blob of neither kind.
         EncodeError: a document of neither kind.
@@ -161,6 +173,13 @@ def verify(document: Document, blob: Blob) -> VerifyResult:
     """Checks that ``blob`` holds ``document``, as ``ravelin verify`` does:
     numbers stored in single precision and added or removed notes are
     acceptable differences.
+
+    Args:
+        document: the source document, a dict or JSON text.
+        blob: the blob it was encoded to.
+
+    Returns:
+        ``exit_code`` and ``differences``, each as ``(level, text)``.
 
     Raises:
         DecodeError: the blob cannot be decoded.
@@ -176,6 +195,13 @@ def check(document_or_blob: Union[Document, Blob]) -> Findings:
     A blob's numbers are judged as ``decode`` gives them; a blob whose CRC32
     does not match is an error finding of its own (and a ``CrcMismatchWarning``).
 
+    Args:
+        document_or_blob: bytes-like for a blob; a dict or JSON text for a document.
+
+    Returns:
+        The findings, each ``Finding(level, pointer, value, reason)``, with
+        ``exit_code`` on the list.
+
     Raises:
         DecodeError: a blob that cannot be decoded.
         EncodeError: a document that cannot be read or is of neither kind.
@@ -186,6 +212,9 @@ def check(document_or_blob: Union[Document, Blob]) -> Findings:
 
 def inspect(blob: Blob) -> List[Dict[str, Any]]:
     """Lists a blob, whole or damaged, as ``ravelin inspect --json`` does.
+
+    Args:
+        blob: the blob's bytes, at most 1 MiB; of any kind, or none.
 
     Returns:
         One dict per element: offset, size, depth, path, name and, where
