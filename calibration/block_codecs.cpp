@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "calibration/block_walk.h"
+#include "calibration/block_readers.h"
 #include "calibration/payload_listing.h"
 #include "calibration/record_json.h"
 #include "calibration/strings_optionals.h"
@@ -19,108 +19,18 @@ namespace ravelin {
 
 namespace {
 
-// Where a decoded sub-block goes in its camera or IMU object.
-enum class Placement { APPEND_TO_KEY, ASSIGN_KEY, MERGE };
-
-struct SubBlockRule {
-  BlockId id;
-  Placement placement;
-  const char* key;  // unused by MERGE
-};
-
-// The sub-blocks a camera or an IMU block accepts; the word names the block
-// kind in the message for any other id.
-struct SubBlockOwner {
-  const char* word;
-  std::span<const SubBlockRule> rules;
-};
-
-constexpr std::array<SubBlockRule, 6> kCameraSubBlocks = {{
-    {BlockId::INTRINSICS_KB, Placement::APPEND_TO_KEY, "intrinsics"},
-    {BlockId::INTRINSICS_KB_SPLINE, Placement::APPEND_TO_KEY, "intrinsics"},
-    {BlockId::EXTRINSICS_OFFSET, Placement::ASSIGN_KEY, "extrinsicsOffset"},
-    {BlockId::CAMERA_THERMAL_LINEAR, Placement::ASSIGN_KEY, "focalLengthThermalModel"},
-    {BlockId::CAMERA_STRINGS, Placement::MERGE, ""},
-    {BlockId::CAMERA_OPTIONALS, Placement::MERGE, ""},
-}};
-
-constexpr std::array<SubBlockRule, 3> kImuSubBlocks = {{
-    {BlockId::EXTRINSICS_OFFSET, Placement::ASSIGN_KEY, "extrinsicsOffset"},
-    {BlockId::IMU_STRINGS, Placement::MERGE, ""},
-    {BlockId::IMU_OPTIONALS, Placement::MERGE, ""},
-}};
-
-constexpr SubBlockOwner kCameraOwner{"camera", kCameraSubBlocks};
-constexpr SubBlockOwner kImuOwner{"IMU", kImuSubBlocks};
-
-const SubBlockRule* findRule(std::span<const SubBlockRule> rules, BlockId id) {
-  const auto found = std::find_if(rules.begin(), rules.end(),
-                                  [id](const SubBlockRule& rule) { return rule.id == id; });
-  return found == rules.end() ? nullptr : &*found;
-}
-
 void placeSubBlock(json& object, const SubBlockRule& rule, json decoded) {
   switch (rule.placement) {
     case Placement::APPEND_TO_KEY:
-      object[rule.key].push_back(std::move(decoded));
+      object[std::string(rule.key)].push_back(std::move(decoded));
       break;
     case Placement::ASSIGN_KEY:
-      object[rule.key] = std::move(decoded);
+      object[std::string(rule.key)] = std::move(decoded);
       break;
     case Placement::MERGE:
       mergeInto(object, decoded);
       break;
   }
-}
-
-[[noreturn]] void throwSubBlockOverrun(const TLV& tlv, const std::uint8_t* frame,
-                                       std::size_t left) {
-  logError("Sub TLV overruns parent block. TLV ID %d size %u", tlv.id, tlv.size);
-  throw BlobFault("sub TLV overruns parent block", frame, byteCount(tlv.size) + " of payload",
-                  byteCount(left) + " left in the parent block");
-}
-
-[[noreturn]] void throwEndMarkerNotLast(const SubBlockOwner& owner, const ByteCursor& rest) {
-  logError("The %s block holds %zu bytes after its end marker", owner.word, rest.remaining());
-  throw BlobFault("p == end", rest.position(),
-                  "the end marker to close the " + std::string(owner.word) + " block",
-                  byteCount(rest.remaining()) + " after it");
-}
-
-// The sub-block walk of a camera or IMU block: each sub-block goes to the
-// visitor with the rule that places it, or none for an id the owner does not take.
-template <typename Visitor>
-struct SubBlockWalk {
-  const SubBlockOwner& owner;
-  Visitor& visitor;
-
-  const std::uint8_t* block(const TLV& tlv, const std::uint8_t* frame, ByteCursor payload) {
-    return visitor.subBlock(tlv, frame, findRule(owner.rules, static_cast<BlockId>(tlv.id)),
-                            payload);
-  }
-  void endMarker(const std::uint8_t* frame) { visitor.endMarker(frame); }
-  [[noreturn]] void overrun(const TLV& tlv, const std::uint8_t* frame, std::size_t left) {
-    throwSubBlockOverrun(tlv, frame, left);
-  }
-};
-
-constexpr std::string_view kExtrinsicsKey = "extrinsics";
-
-template <WireRecord R, typename Visitor>
-void readReported(ByteCursor& cursor, std::string_view name, Visitor& visitor) {
-  const std::uint8_t* at = cursor.position();
-  visitor.record(at, name, readPod<R>(cursor));
-}
-
-// A camera or IMU block: its own record, whose fields are the object's, the
-// extrinsics record, then sub-blocks up to the end of the payload. An END
-// marker must be the payload's last 8 bytes.
-template <WireRecord Own, WireRecord Extrinsics, typename Visitor>
-void readCompositeBlock(ByteCursor& cursor, const SubBlockOwner& owner, Visitor& visitor) {
-  readReported<Own>(cursor, {}, visitor);
-  readReported<Extrinsics>(cursor, kExtrinsicsKey, visitor);
-  SubBlockWalk<Visitor> walk{owner, visitor};
-  if (walkBlocks(cursor, walk) && !cursor.atEnd()) throwEndMarkerNotLast(owner, cursor);
 }
 
 // Builds the camera or IMU object from what the composite reader reports.
@@ -210,6 +120,8 @@ CadBlockPayload readCadBlock(ByteCursor& cursor, Visitor& visitor) {
   return cad;
 }
 
+}  // namespace
+
 void requireCadEnd(const ByteCursor& rest) {
   if (rest.atEnd()) return;
   logError("CAD block holds %zu bytes after its poses", rest.remaining());
@@ -217,7 +129,18 @@ void requireCadEnd(const ByteCursor& rest) {
                   "the block to end after its poses", byteCount(rest.remaining()) + " more");
 }
 
-}  // namespace
+void throwSubBlockOverrun(const TLV& tlv, const std::uint8_t* frame, std::size_t left) {
+  logError("Sub TLV overruns parent block. TLV ID %d size %u", tlv.id, tlv.size);
+  throw BlobFault("sub TLV overruns parent block", frame, byteCount(tlv.size) + " of payload",
+                  byteCount(left) + " left in the parent block");
+}
+
+void throwEndMarkerNotLast(const SubBlockOwner& owner, const ByteCursor& rest) {
+  logError("The %s block holds %zu bytes after its end marker", owner.word, rest.remaining());
+  throw BlobFault("p == end", rest.position(),
+                  "the end marker to close the " + std::string(owner.word) + " block",
+                  byteCount(rest.remaining()) + " after it");
+}
 
 json CadCodec::decode(const std::uint8_t*& p, const std::uint8_t* end) const {
   CadBlockPayload cad;

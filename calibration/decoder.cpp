@@ -7,6 +7,7 @@
 
 #include "calibration/block_codecs.h"
 #include "calibration/block_walk.h"
+#include "calibration/decoded_calibration.h"
 #include "calibration/payload_listing.h"
 #include "console/log.h"
 
@@ -98,6 +99,13 @@ void placeBlock(json& calibration, BlockId id, json decoded) {
   }
 }
 
+[[noreturn]] void failOnTopLevelOverrun(const TLV& tlv, const std::uint8_t* frame,
+                                        std::size_t left) {
+  printPlain("tlv size: %u\n", tlv.size);
+  logError("Payload overruns buffer. TLV ID %d TLV Size %d", tlv.id, printableCount(tlv.size));
+  throw payloadOverrun(tlv, frame, left);
+}
+
 struct TopLevelDecoder {
   json& calibration;
 
@@ -110,9 +118,20 @@ struct TopLevelDecoder {
   }
   void endMarker(const std::uint8_t*) {}
   [[noreturn]] void overrun(const TLV& tlv, const std::uint8_t* frame, std::size_t left) {
-    printPlain("tlv size: %u\n", tlv.size);
-    logError("Payload overruns buffer. TLV ID %d TLV Size %d", tlv.id, printableCount(tlv.size));
-    throw payloadOverrun(tlv, frame, left);
+    failOnTopLevelOverrun(tlv, frame, left);
+  }
+};
+
+struct TopLevelRecords {
+  DecodedCalibration& calibration;
+
+  const std::uint8_t* block(const TLV& tlv, const std::uint8_t*, ByteCursor payload) {
+    readBlockInto(static_cast<BlockId>(tlv.id), payload, calibration);
+    return payload.end();
+  }
+  void endMarker(const std::uint8_t*) {}
+  [[noreturn]] void overrun(const TLV& tlv, const std::uint8_t* frame, std::size_t left) {
+    failOnTopLevelOverrun(tlv, frame, left);
   }
 };
 
@@ -130,18 +149,34 @@ struct TopLevelListing {
   }
 };
 
+// Reads, logs and checks the header, leaving `cursor` on the first block;
+// returns false when the CRC was checked and did not match.
+bool readHeader(ByteCursor& cursor, const Bytes& blob, bool verifyCrc) {
+  const Header header = readPod<Header>(cursor);
+  logHeader(header);
+  checkHeader(header, blob.data(), cursor.remaining());
+  return !verifyCrc || crcMatches(header, cursor);
+}
+
 }  // namespace
 
 bool decodeCalibration(const Bytes& blob, json& out, bool verifyCrc) {
   ByteCursor cursor(blob);
-  const Header header = readPod<Header>(cursor);
-  logHeader(header);
-  checkHeader(header, blob.data(), cursor.remaining());
-  const bool crcOk = !verifyCrc || crcMatches(header, cursor);
+  const bool crcOk = readHeader(cursor, blob, verifyCrc);
 
   json calibration = {{"cameras", json::array()}, {"imus", json::array()}};
   TopLevelDecoder decoder{calibration};
   walkBlocks(cursor, decoder);
+  out = std::move(calibration);
+  return crcOk;
+}
+
+bool decodeCalibrationRecords(const Bytes& blob, DecodedCalibration& out, bool verifyCrc) {
+  ByteCursor cursor(blob);
+  const bool crcOk = readHeader(cursor, blob, verifyCrc);
+  DecodedCalibration calibration;
+  TopLevelRecords reader{calibration};
+  walkBlocks(cursor, reader);
   out = std::move(calibration);
   return crcOk;
 }

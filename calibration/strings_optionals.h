@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -43,6 +44,33 @@ extern const std::array<OptionalField, 8> kImuOptionalFields;
 json decodeStrings(const std::uint8_t*& p, const std::uint8_t* end, std::span<const StringId> ids);
 json decodeOptionals(const std::uint8_t*& p, const std::uint8_t* end,
                      std::span<const OptionalField> fields);
+
+// What the strings blocks of one object say: for each key of its table the
+// text of the last entry that carried it.
+struct DecodedStrings {
+  static constexpr std::size_t kMaxKeys = 4;
+  std::span<const StringId> ids = {};
+  std::array<std::optional<std::string>, kMaxKeys> texts{};  // in the order of `ids`
+};
+
+// What the optionals blocks of one object say. A block replaces, for each key
+// it carries, everything an earlier block held under that key, as merging its
+// JSON object does.
+struct DecodedOptionals {
+  static constexpr std::size_t kMaxFields = 8;
+  std::span<const OptionalField> fields = {};
+  std::array<std::optional<json>, kMaxFields> values{};  // scalars, in the order of `fields`
+};
+
+// The decoders' reads and checks, keeping what they read in `into`.
+void readStringsInto(ByteCursor payload, DecodedStrings& into);
+void readOptionalsInto(ByteCursor payload, DecodedOptionals& into);
+
+class ObjectText;
+
+// The members these add to the JSON object of their camera, IMU or metadata.
+void addStringMembers(ObjectText& object, const DecodedStrings& strings);
+void addOptionalMembers(ObjectText& object, const DecodedOptionals& optionals);
 
 class PayloadListing;
 

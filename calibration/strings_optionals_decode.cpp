@@ -5,6 +5,7 @@
 
 #include "calibration/payload_listing.h"
 #include "calibration/strings_optionals.h"
+#include "wire/record_text.h"
 
 namespace ravelin {
 
@@ -121,7 +122,97 @@ struct OptionalsToJson {
   }
 };
 
+struct StringsToRecords {
+  DecodedStrings& into;
+
+  void stringEntry(const std::uint8_t*, std::uint8_t, const StringId* entry, std::string&& text) {
+    if (entry != nullptr)
+      into.texts[static_cast<std::size_t>(entry - into.ids.data())] = std::move(text);
+  }
+};
+
+struct OptionalsToRecords {
+  DecodedOptionals block;
+
+  void optionalMask(const std::uint8_t*, std::uint64_t, std::span<const OptionalField>) {}
+  void optionalValue(const std::uint8_t*, const OptionalField& field, json&& value) {
+    block.values[static_cast<std::size_t>(&field - block.fields.data())] = std::move(value);
+  }
+};
+
+void writeStringMember(JsonTextWriter& writer, const TextMember& member) {
+  writer.string(*static_cast<const std::string*>(member.subject));
+}
+
+// subject: the value, a scalar as readOptionalValue makes it.
+void writeOptionalMember(JsonTextWriter& writer, const TextMember& member) {
+  const json& value = *static_cast<const json*>(member.subject);
+  if (value.is_boolean()) {
+    writer.boolean(value.get<bool>());
+  } else if (value.is_number_integer()) {
+    writer.integer(value.get<std::int64_t>());
+  } else {
+    writer.number(roundToNineSignificantDigits(value.get<double>()));
+  }
+}
+
+// subject: the optionals, detail: the first field of the key whose object
+// this is.
+void writeOptionalGroup(JsonTextWriter& writer, const TextMember& member) {
+  const auto& optionals = *static_cast<const DecodedOptionals*>(member.subject);
+  const std::string_view key = static_cast<const OptionalField*>(member.detail)->key;
+  ObjectText group;
+  for (std::size_t i = 0; i < optionals.fields.size(); ++i) {
+    if (optionals.fields[i].key == key && optionals.values[i]) {
+      group.add(optionals.fields[i].subKey, &writeOptionalMember, &*optionals.values[i]);
+    }
+  }
+  group.writeTo(writer);
+}
+
+bool anEarlierValueShares(const DecodedOptionals& optionals, std::size_t index) {
+  for (std::size_t i = 0; i < index; ++i) {
+    if (optionals.values[i] && optionals.fields[i].key == optionals.fields[index].key) return true;
+  }
+  return false;
+}
+
 }  // namespace
+
+void readStringsInto(ByteCursor payload, DecodedStrings& into) {
+  StringsToRecords strings{into};
+  readStrings(payload, into.ids, strings);
+}
+
+void readOptionalsInto(ByteCursor payload, DecodedOptionals& into) {
+  OptionalsToRecords optionals{DecodedOptionals{.fields = into.fields}};
+  readOptionals(payload, into.fields, optionals);
+  const DecodedOptionals& block = optionals.block;
+  for (std::size_t i = 0; i < into.fields.size(); ++i) {
+    if (!block.values[i]) continue;
+    for (std::size_t j = 0; j < into.fields.size(); ++j) {
+      if (into.fields[j].key == into.fields[i].key) into.values[j] = block.values[j];
+    }
+  }
+}
+
+void addStringMembers(ObjectText& object, const DecodedStrings& strings) {
+  for (std::size_t i = 0; i < strings.ids.size(); ++i) {
+    if (strings.texts[i]) object.add(strings.ids[i].key, &writeStringMember, &*strings.texts[i]);
+  }
+}
+
+void addOptionalMembers(ObjectText& object, const DecodedOptionals& optionals) {
+  for (std::size_t i = 0; i < optionals.fields.size(); ++i) {
+    const OptionalField& field = optionals.fields[i];
+    if (!optionals.values[i]) continue;
+    if (field.subKey.empty()) {
+      object.add(field.key, &writeOptionalMember, &*optionals.values[i]);
+    } else if (!anEarlierValueShares(optionals, i)) {
+      object.add(field.key, &writeOptionalGroup, &optionals, &field);
+    }
+  }
+}
 
 json decodeStrings(const std::uint8_t*& p, const std::uint8_t* end, std::span<const StringId> ids) {
   ByteCursor cursor(p, end);

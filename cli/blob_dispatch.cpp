@@ -1,9 +1,13 @@
 #include "cli/blob_dispatch.h"
 
 #include <algorithm>
+#include <memory>
+#include <span>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
+#include "calibration/decoded_calibration.h"
 #include "calibration/decoder.h"
 #include "calibration/encoder.h"
 #include "cli/file_io.h"
@@ -72,6 +76,45 @@ void requireSourceOfKind(const json& source, BlobKind kind) {
     logError("JSON is not a recognized device_config format. Exiting");
     throw std::runtime_error("Input JSON not a device_config");
   }
+}
+
+namespace {
+
+bool decodeCalibrationForText(const Bytes& bytes, MakeContents& text) {
+  auto decoded = std::make_shared<DecodedCalibration>();
+  const bool crcMatched = decodeCalibrationRecords(bytes, *decoded, /*verifyCrc=*/true);
+  requireWritableText(*decoded);
+  text = [decoded](const ContentSink& sink) {
+    const auto handOver = [&sink](std::string_view piece) {
+      sink({reinterpret_cast<const std::uint8_t*>(piece.data()), piece.size()});
+    };
+    std::string buffer;
+    buffer.reserve(2 * JsonTextWriter::kSpillSize);
+    JsonTextWriter writer(buffer, handOver);
+    writeCalibrationText(*decoded, writer);
+    handOver(buffer);
+  };
+  return crcMatched;
+}
+
+}  // namespace
+
+bool decodeBlobForText(BlobKind kind, const Bytes& bytes, MakeContents& text) {
+  if (kind == BlobKind::CALIBRATION) return decodeCalibrationForText(bytes, text);
+  json decoded;
+  const bool crcMatched = decodeBlob(kind, bytes, decoded);
+  auto rendered = std::make_shared<std::string>(renderJsonDocument(decoded));
+  text = [rendered](const ContentSink& sink) {
+    sink({reinterpret_cast<const std::uint8_t*>(rendered->data()), rendered->size()});
+  };
+  return crcMatched;
+}
+
+bool decodeBlobToText(BlobKind kind, const Bytes& bytes, std::string& text) {
+  MakeContents make;
+  const bool crcMatched = decodeBlobForText(kind, bytes, make);
+  make([&text](std::span<const std::uint8_t> piece) { text.append(piece.begin(), piece.end()); });
+  return crcMatched;
 }
 
 namespace {

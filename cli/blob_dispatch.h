@@ -6,7 +6,9 @@
 
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <string>
 
+#include "cli/output_file.h"
 #include "wire/annotation.h"
 #include "wire/byte_io.h"
 
@@ -24,6 +26,17 @@ const char* blobKindWord(BlobKind kind);
 
 // Decodes with the CRC check on; returns whether the stored CRC matched.
 bool decodeBlob(BlobKind kind, const Bytes& bytes, json& out);
+
+// Decodes with the CRC check on and returns whether the stored CRC matched;
+// `text` then writes the text decode writes, byte for byte what rendering
+// decodeBlob's tree gives, piece by piece. A calibration's text is written
+// straight from its records, without the tree, and is never held whole. A
+// text that cannot be written (a string that is not UTF-8) throws here,
+// before any piece of it.
+bool decodeBlobForText(BlobKind kind, const Bytes& bytes, MakeContents& text);
+
+// The same text whole.
+bool decodeBlobToText(BlobKind kind, const Bytes& bytes, std::string& text);
 
 // A device config is recognised first: a document can look like both. No
 // value for a document of neither kind, after the calibration test has

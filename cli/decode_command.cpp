@@ -1,9 +1,10 @@
 #include <stdexcept>
-#include <utility>
 
 #include "cli/blob_dispatch.h"
 #include "cli/commands.h"
 #include "cli/file_io.h"
+#include "cli/huge_page_heap.h"
+#include "cli/output_file.h"
 #include "cli/output_path.h"
 #include "console/log.h"
 
@@ -20,12 +21,10 @@ void runDecode(const fs::path& blobPath, const fs::path& jsonPath) {
     throw std::runtime_error("unknown binary format");
   }
 
-  json decoded;
-  const bool crcMatched = decodeBlob(*kind, blob, decoded);
-  // Room for the densest text, so that it is built in one piece: a
-  // reservation beyond what is written costs address space only.
-  writeJsonFile(decoded, jsonPath, kMaxDecodedBytesPerBlobByte * blob.size());
-  keepUntilExit(std::move(decoded));
+  prepareHeapForDocument(blob.size());
+  MakeContents text;
+  const bool crcMatched = decodeBlobForText(*kind, blob, text);
+  writeOutputFile(text, jsonPath);
 
   if (crcMatched) {
     logSuccess("Finished decoding %s binary file. Deserialized contents saved to %s",

@@ -19,6 +19,7 @@
 #include <system_error>
 #include <utility>
 
+#include "cli/huge_page_heap.h"
 #include "cli/json_document_builder.h"
 #include "cli/json_reader.h"
 #include "cli/json_text.h"
@@ -197,49 +198,6 @@ json parseWithDepthLimit(Iterator first, Iterator last) {
   return builder.takeDocument();
 }
 
-double roundWithFactor(double x, double factor) {
-  return std::nearbyint(x * factor) / factor;
-}
-
-double roundThroughLogarithm(double x) {
-  if (std::isfinite(x) && x != 0.0) {
-    const double factor = std::pow(10.0, 8.0 - std::floor(std::log10(std::fabs(x))));
-    if (std::isfinite(factor) && factor != 0.0) return roundWithFactor(x, factor);
-  }
-  return static_cast<double>(narrowToFloat32(x));
-}
-
-// Decoded numbers are float32 values, and those from 1e-14 up to 1e9 take a
-// shorter road to the same double: their rounding factor 10^(8 - exponent)
-// is one of the powers of ten a double holds exactly, and no such value lies
-// so close to a power of ten that comparing it with the nearest double gives
-// another exponent than floor(log10(x)). An exhaustive run over every
-// float32 found both roads equal.
-constexpr int kFastRoadLowestExponent = -14;
-constexpr double kFastRoadLimit = 1e9;
-// 10^kFastRoadLowestExponent up to kFastRoadLimit.
-constexpr std::array<double, 24> kFastRoadPowersOfTen = {
-    1e-14, 1e-13, 1e-12, 1e-11, 1e-10, 1e-9, 1e-8, 1e-7, 1e-6, 1e-5, 1e-4, 1e-3,
-    1e-2,  1e-1,  1e0,   1e1,   1e2,   1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9};
-constexpr std::array<double, 23> kExactPowersOfTen = {
-    1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-
-bool takesFastRoad(double x, double magnitude) {
-  return magnitude >= kFastRoadPowersOfTen.front() && magnitude < kFastRoadLimit &&
-         static_cast<double>(static_cast<float>(x)) == x;
-}
-
-// floor(log10(magnitude)) for a normal magnitude on the fast road: the
-// binary exponent times log10(2) (1233 / 4096) is the exponent or one less.
-int decimalExponent(double magnitude) {
-  const int binaryExponent =
-      static_cast<int>((std::bit_cast<std::uint64_t>(magnitude) >> 52) & 0x7FF) - 1023;
-  const int estimate = (binaryExponent * 1233) >> 12;
-  const auto powerAbove = static_cast<std::size_t>(estimate + 1 - kFastRoadLowestExponent);
-  return magnitude >= kFastRoadPowersOfTen[powerAbove] ? estimate + 1 : estimate;
-}
-
 // Writing into a device, a FIFO or a socket destroys nothing it held.
 bool sameStoredFile(const struct stat& a, const struct stat& b) {
   const bool holdsData = S_ISREG(a.st_mode) || S_ISBLK(a.st_mode);
@@ -344,7 +302,8 @@ json loadJsonFile(const fs::path& path, std::uintmax_t* textSize) {
   if (!input.isOpen()) return parseJsonDocument({});
   // A regular file is read whole for the quick reader; a pipe or a device is
   // parsed as it arrives, so that text that is not JSON fails at once.
-  if (input.regularFileSize()) {
+  if (const std::optional<std::uintmax_t> size = input.regularFileSize()) {
+    prepareHeapForDocument(*size);
     const Bytes text = readWhole(input, path, kMaxJsonFileSize);
     return parseJsonDocument({reinterpret_cast<const char*>(text.data()), text.size()});
   }
@@ -380,13 +339,6 @@ void keepUntilExit(json&& document) {
   static json* kept = nullptr;
   delete kept;
   kept = new json(std::move(document));
-}
-
-double roundToNineSignificantDigits(double x) {
-  const double magnitude = std::fabs(x);
-  if (!takesFastRoad(x, magnitude)) return roundThroughLogarithm(x);
-  const auto factorExponent = static_cast<std::size_t>(8 - decimalExponent(magnitude));
-  return roundWithFactor(x, kExactPowersOfTen[factorExponent]);
 }
 
 void roundJsonFloats(json& value) {

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "wire/byte_io.h"
+#include "wire/json_text.h"
 
 namespace ravelin {
 
@@ -84,11 +85,8 @@ std::string renderJsonDocument(json& value, std::size_t expectedSize = 0);
 // first one kept, so a caller that runs many commands holds one at most.
 void keepUntilExit(json&& document);
 
-// Rounds every floating-point number to 9 significant digits, in place.
+// Rounds every floating-point number to 9 significant digits, in place, each
+// as roundToNineSignificantDigits rounds it.
 void roundJsonFloats(json& value);
-// One number as roundJsonFloats rounds it: x * 10^(8 - floor(log10|x|)) to
-// the nearest integer, ties to even, divided by the factor again; numbers
-// whose factor is not a finite nonzero double are narrowed to float32.
-double roundToNineSignificantDigits(double x);
 
 }  // namespace ravelin

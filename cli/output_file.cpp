@@ -98,6 +98,14 @@ int writeAll(int fd, const std::uint8_t* data, std::size_t size) {
   return 0;
 }
 
+void writeContents(int fd, const MakeContents& make, const fs::path& path) {
+  make([&](std::span<const std::uint8_t> piece) {
+    if (const int error = writeAll(fd, piece.data(), piece.size()); error != 0) {
+      failToWrite(path, error);
+    }
+  });
+}
+
 // The signals a user or a service manager ends a run with, and the only ones
 // a temporary name is cleaned up on: nothing can be done on SIGKILL.
 sigset_t cleanupSignals() {
@@ -370,9 +378,9 @@ void copyExtendedAttributes(const Location& location, const struct stat& replace
 // Writes and then gives the new file what the replaced one had. Writing
 // first matters: a write by an unprivileged process clears set-ID bits and
 // file capabilities.
-void fillReplacement(int fd, const std::uint8_t* data, std::size_t size, const Location& location,
+void fillReplacement(int fd, const MakeContents& make, const Location& location,
                      const struct stat& replaced, const fs::path& path) {
-  if (const int error = writeAll(fd, data, size); error != 0) failToWrite(path, error);
+  writeContents(fd, make, path);
   const bool keptOwnership = keepOwnership(fd, replaced);
   copyExtendedAttributes(location, replaced, fd, keptOwnership);
   mode_t mode = replaced.st_mode & 07777;
@@ -381,13 +389,13 @@ void fillReplacement(int fd, const std::uint8_t* data, std::size_t size, const L
 }
 
 // False when the file found was replaced before its name could be checked.
-bool replaceRegularFile(const std::uint8_t* data, std::size_t size, const fs::path& path,
+bool replaceRegularFile(const MakeContents& make, const fs::path& path,
                         const struct stat& replaced) {
   const std::optional<Location> location = locateReplacedFile(path, replaced);
   if (!location) return false;
   const CleanupOnSignals cleanup;
   PendingFile pending(location->directory.get(), 0600, /*replacing=*/true, path);
-  fillReplacement(pending.fd(), data, size, *location, replaced, path);
+  fillReplacement(pending.fd(), make, *location, replaced, path);
   flush(pending.fd(), path);
   pending.publish(location->directory.get(), location->name, path);
   flush(location->directory.get(), path);
@@ -486,11 +494,11 @@ class MadeDirectories {
 // 0666 less the umask (and as any default ACL of the directory says), as for
 // any new file. The contents are written beside the deepest directory that
 // exists, so that missing ones are made only once they are complete.
-void createNewFile(const std::uint8_t* data, std::size_t size, const fs::path& path) {
+void createNewFile(const MakeContents& make, const fs::path& path) {
   const NewLocation location = findNewLocation(path);
   const CleanupOnSignals cleanup;
   PendingFile pending(location.existing.get(), 0666, /*replacing=*/false, path);
-  if (const int error = writeAll(pending.fd(), data, size); error != 0) failToWrite(path, error);
+  writeContents(pending.fd(), make, path);
   flush(pending.fd(), path);
   // Held from the first directory made until the output has its name in the
   // last, or, on a failure, until the directories are gone again.
@@ -507,51 +515,52 @@ void createNewFile(const std::uint8_t* data, std::size_t size, const fs::path& p
 // or replaced. Devices that keep nothing (a terminal, /dev/null) and FIFOs
 // cannot be flushed and say so with EINVAL. False when the path leads to
 // another file than the one found.
-bool writeInPlace(const std::uint8_t* data, std::size_t size, const fs::path& path,
-                  const struct stat& found) {
+bool writeInPlace(const MakeContents& make, const fs::path& path, const struct stat& found) {
   const Descriptor out(::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC));
   if (!out.isOpen()) failToOpenForWriting(path, errno);
   struct stat opened {};
   if (::fstat(out.get(), &opened) != 0) failToOpenForWriting(path, errno);
   if (!sameFile(opened, found)) return false;
-  if (const int error = writeAll(out.get(), data, size); error != 0) failToWrite(path, error);
+  writeContents(out.get(), make, path);
   if (::fsync(out.get()) != 0 && errno != EINVAL && errno != EROFS) failToWrite(path, errno);
   return true;
 }
 
 // Through stdio, as the log lines are, and flushed so that a failure is seen.
-void writeStandardOutput(const std::uint8_t* data, std::size_t size) {
-  if (std::fwrite(data, 1, size, stdout) != size || std::fflush(stdout) != 0) {
-    failToWriteStandardOutput();
-  }
+void writeStandardOutput(const MakeContents& make) {
+  make([](std::span<const std::uint8_t> piece) {
+    if (std::fwrite(piece.data(), 1, piece.size(), stdout) != piece.size()) {
+      failToWriteStandardOutput();
+    }
+  });
+  if (std::fflush(stdout) != 0) failToWriteStandardOutput();
 }
 
 // As "-" is written: in place, never reopened, truncated or replaced.
-void writeThroughDescriptor(int fd, const std::uint8_t* data, std::size_t size,
-                            const fs::path& path) {
+void writeThroughDescriptor(int fd, const MakeContents& make, const fs::path& path) {
   if (fd == STDOUT_FILENO) {
-    writeStandardOutput(data, size);
-  } else if (const int error = writeAll(fd, data, size); error != 0) {
-    failToWrite(path, error);
+    writeStandardOutput(make);
+  } else {
+    writeContents(fd, make, path);
   }
 }
 
 // One attempt; false when the file found was replaced before it could be
 // written.
-bool writeNamedOutput(const std::uint8_t* data, std::size_t size, const fs::path& path) {
+bool writeNamedOutput(const MakeContents& make, const fs::path& path) {
   const Descriptor found(::open(path.c_str(), O_PATH | O_CLOEXEC));
   if (!found.isOpen()) {
     const int error = errno;
     // A symlink that leads nowhere is not written through.
     if (error != ENOENT || isSymlink(path)) failToOpenForWriting(path, error);
-    createNewFile(data, size, path);
+    createNewFile(make, path);
     return true;
   }
   struct stat status {};
   if (::fstat(found.get(), &status) != 0) failToOpenForWriting(path, errno);
   if (S_ISDIR(status.st_mode)) failToOpenForWriting(path, EISDIR);
-  if (S_ISREG(status.st_mode)) return replaceRegularFile(data, size, path, status);
-  return writeInPlace(data, size, path, status);
+  if (S_ISREG(status.st_mode)) return replaceRegularFile(make, path, status);
+  return writeInPlace(make, path, status);
 }
 
 // Concurrent writers of one output replace it under one another; a run that
@@ -568,12 +577,16 @@ void failToWriteStandardOutput() {
 }
 
 void writeOutputFile(const std::uint8_t* data, std::size_t size, const fs::path& path) {
+  writeOutputFile([&](const ContentSink& sink) { sink({data, size}); }, path);
+}
+
+void writeOutputFile(const MakeContents& make, const fs::path& path) {
   if (const std::optional<int> descriptor = outputDescriptor(path)) {
-    writeThroughDescriptor(*descriptor, data, size, path);
+    writeThroughDescriptor(*descriptor, make, path);
     return;
   }
   for (int attempt = 0; attempt < kAttemptsWhileReplaced; ++attempt) {
-    if (writeNamedOutput(data, size, path)) return;
+    if (writeNamedOutput(make, path)) return;
   }
   failToOpenForWriting(path, EAGAIN);
 }

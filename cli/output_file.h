@@ -21,6 +21,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <span>
 
 namespace ravelin {
 
@@ -30,6 +32,17 @@ namespace ravelin {
 // "Failed to write data to standard output", logged alone. A file that
 // another writer keeps replacing is given up after a few attempts.
 void writeOutputFile(const std::uint8_t* data, std::size_t size, const std::filesystem::path& path);
+
+// Takes each piece of an output's contents as it is made; throws as
+// writeOutputFile does when it cannot write it.
+using ContentSink = std::function<void(std::span<const std::uint8_t> piece)>;
+// Makes an output's contents piece by piece, handing each to the sink in order.
+using MakeContents = std::function<void(const ContentSink& sink)>;
+
+// As above, for contents made while they are written, which then need not be
+// held whole. An exception from `make` leaves a regular file as it was; a
+// device, FIFO or standard output keeps what it was given before.
+void writeOutputFile(const MakeContents& make, const std::filesystem::path& path);
 
 // Logs "Failed to write data to standard output" and throws it.
 [[noreturn]] void failToWriteStandardOutput();

@@ -31,9 +31,9 @@ else()
   # cross build names the run-time libraries of its compiler itself; the
   # static release build needs none.
   set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${RAVELIN_DEB_ARCH})
-  if(CMAKE_EXE_LINKER_FLAGS MATCHES "(^| )-static( |$)")
+  if(RAVELIN_PROGRAM_LINKAGE STREQUAL "static")
     # Nothing to depend on.
-  elseif(RAVELIN_STATIC_RUNTIME)
+  elseif(RAVELIN_PROGRAM_LINKAGE STREQUAL "static-runtime")
     set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6 (>= 2.36)")
   else()
     set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6 (>= 2.36), libgcc-s1 (>= 3.0), libstdc++6 (>= 12)")

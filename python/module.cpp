@@ -137,9 +137,11 @@ py::object decode(py::handle blob, bool strict) {
 py::str decodeText(py::handle blob) {
   LibraryCall call;
   const Bytes bytes = blobBytes(blob);
-  json decoded = decodeBlobOf(call, bytes, blobKindOf(bytes));
-  const std::string text = call.run<DecodeError>(
-      [&] { return renderJsonDocument(decoded, kMaxDecodedBytesPerBlobByte * bytes.size()); });
+  const BlobKind kind = blobKindOf(bytes);
+  std::string text;
+  const bool crcMatched =
+      call.run<DecodeError>([&] { return decodeBlobToText(kind, bytes, text); });
+  if (!crcMatched) call.noteCrcMismatch();
   call.warn();
   return {text.data(), text.size()};
 }

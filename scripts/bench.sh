@@ -4,7 +4,7 @@
 # ravelin beside flatc and protoc on the same documents, times the Python
 # module's decode beside json.loads and cbor2.loads, and prints a summary of
 # every target.
-#   scripts/bench.sh                 everything (about four minutes)
+#   scripts/bench.sh                 everything (about six minutes on a quiet machine)
 #   scripts/bench.sh <benchmark flags>   passed on, e.g. --benchmark_filter=device_config
 #   BENCH_STAGES=peers scripts/bench.sh  only some of the stages: codecs, process, peers, python
 # Results are kept in build/bench/results/.
@@ -36,6 +36,36 @@ machine="$(lscpu | sed -n 's/^Model name: *//p'), $(nproc) cores, $(free -g | aw
 # Wall time decides the targets; minimum and CPU time show how much of it was
 # waiting on a busy machine. figure <json> <row> <field>
 figure() { jq -r ".results[$2].$3" "$1"; }
+# Mean user + system time of a row, in seconds.
+cpu_figure() { jq -r ".results[$2] | .user + .system" "$1"; }
+
+# Minor page faults of a command (GNU time), the median of five runs, each
+# after its prepare step: they vary by a few faults from run to run.
+#   minor_faults <prepare> <command...>
+minor_faults() {
+  local prepare=$1 counts=()
+  shift
+  for _ in 1 2 3 4 5; do
+    bash -c "$prepare"
+    counts+=("$(/usr/bin/time -f %R "$@" 2>&1 >/dev/null | tail -1)")
+  done
+  printf '%s\n' "${counts[@]}" | sort -n | sed -n 3p
+}
+
+# Wall time a command spends in fsync, in seconds, the median of nine runs
+# (strace -w times each call from its start to its end): a busy disk makes
+# single flushes take many times their usual time.
+#   flush_time <prepare> <command...>
+flush_time() {
+  local prepare=$1 trace=$work/fsync.trace totals=()
+  shift
+  for _ in 1 2 3 4 5 6 7 8 9; do
+    bash -c "$prepare"
+    strace -f -c -w -e trace=fsync -o "$trace" "$@" >/dev/null 2>&1
+    totals+=("$(awk '$NF == "fsync" { total += $2 } END { print total + 0 }' "$trace")")
+  done
+  printf '%s\n' "${totals[@]}" | sort -g | sed -n 5p
+}
 
 process_stage() {
   # The example blob: the calibration when its example is present, else the device config.
@@ -64,16 +94,22 @@ process_stage() {
   local json=$results/process.json
   floor_s=$(figure "$json" 0 median)
   decode_s=$(figure "$json" 1 median)
+  local faults=(
+    "$(minor_faults true "$ravelin" --help)"
+    "$(minor_faults "rm -f $work/fresh.json" "${fresh[@]}")"
+    "$(minor_faults true "${overwrite[@]}")"
+    "$(minor_faults true "${unflushed[@]}")"
+  )
   process_row() {
     awk -v name="$1" -v median="$(figure "$json" "$2" median)" -v min="$(figure "$json" "$2" min)" \
-      -v cpu="$(jq -r ".results[$2] | .user + .system" "$json")" -v floor="$floor_s" \
-      'BEGIN { printf "| %s | %.2f ms | %.2f | %.2f ms | %.2f ms |\n", name, median * 1000, median / floor, min * 1000, cpu * 1000 }'
+      -v cpu="$(cpu_figure "$json" "$2")" -v floor="$floor_s" -v faults="${faults[$2]}" \
+      'BEGIN { printf "| %s | %.2f ms | %.2f | %.2f ms | %.2f ms | %d |\n", name, median * 1000, median / floor, min * 1000, cpu * 1000, faults }'
   }
   {
     echo "## Process figure (hyperfine, at least 300 runs each; load average $load before it)"
     echo
-    echo "| command | median | / floor | min | user + system |"
-    echo "|---|---:|---:|---:|---:|"
+    echo "| command | median | / floor | min | user + system | minor faults |"
+    echo "|---|---:|---:|---:|---:|---:|"
     process_row "ravelin --help (process floor)" 0
     process_row "ravelin decode, $example's blob to a new file" 1
     process_row "ravelin decode --force over the previous output" 2
@@ -133,12 +169,14 @@ peer_prepare_document() {
 # How every tool writes: each run below writes a new file, its old one removed
 # by the prepare step; ravelin's --force row replaces one instead. ravelin
 # writes both durably (the file flushed before it is named, the directory
-# after); flatc and protoc write in place and never flush. On the disk that
-# flush is what ravelin pays beyond the peers; on tmpfs it costs nothing, so
-# that table compares the work alone. protoc reads standard input and writes
-# standard output; with -N there is no shell to redirect them, so ravelin_feed
-# opens both files and executes protoc, and its own cost (the feeder row less
-# /bin/true, measured in the same call) is taken off the protoc rows.
+# after); flatc and protoc write in place and never flush. On the disk those
+# flushes are what ravelin pays beyond the peers: their time is measured on
+# its own (strace) and the disk targets are judged on ravelin's time without
+# it; on tmpfs a flush costs nothing, so that table compares the work alone.
+# protoc reads standard input and writes standard output; with -N there is no
+# shell to redirect them, so ravelin_feed opens both files and executes
+# protoc, and its own cost (the feeder row less /bin/true, measured in the
+# same call; likewise its CPU time and page faults) is taken off the protoc rows.
 #   peer_time_document <name> <runs> <output directory> <place> <target suffix>
 peer_time_document() {
   local name=$1 runs=$2 out=$3/$1 place=$4 suffix=$5
@@ -173,51 +211,66 @@ peer_time_document() {
   hyperfine -N -i --style basic --warmup 3 --min-runs "$runs" --export-json "$json" \
     "${prepare_options[@]}" "${commands[@]}" >"$results/peers-$name$suffix.txt"
 
-  local t=()
-  for i in "${!commands[@]}"; do t[i]=$(figure "$json" "$i" median); done
+  local t=() cpu=() faults=() flush=(0 0 0 0 0 0 0 0)
+  for i in "${!commands[@]}"; do
+    t[i]=$(figure "$json" "$i" median)
+    cpu[i]=$(cpu_figure "$json" "$i")
+    # shellcheck disable=SC2086 # each command is its words
+    faults[i]=$(minor_faults "${prepare[i]}" ${commands[i]})
+  done
+  if [ -z "$suffix" ]; then
+    for i in 2 3 6 7; do
+      # shellcheck disable=SC2086
+      flush[i]=$(flush_time "${prepare[i]}" ${commands[i]})
+    done
+  fi
   awk -v name="$name" -v place="$place" -v suffix="$suffix" -v load="$load_before" \
-    -v t0="${t[0]}" -v tf="${t[1]}" -v en="${t[2]}" -v er="${t[3]}" -v fe="${t[4]}" -v pe="${t[5]}" \
-    -v dn="${t[6]}" -v dr="${t[7]}" -v fd="${t[8]}" -v pd="${t[9]}" \
-    -v help="${t[10]:-0}" -v stdout="${t[11]:-0}" -v peer_limit="$peer_limit" \
-    -v help_limit="$help_limit" -v stdout_limit="$stdout_limit" -v targets="$results/peer-targets.txt" \
-    -v table="$results/peers-table.md" '
+    -v times="${t[*]}" -v cpus="${cpu[*]}" -v fault_counts="${faults[*]}" -v flushes="${flush[*]}" \
+    -v peer_limit="$peer_limit" -v help_limit="$help_limit" -v stdout_limit="$stdout_limit" \
+    -v targets="$results/peer-targets.txt" -v table="$results/peers-table.md" \
+    -v cpu_table="$results/peers-cpu.md" -v fault_table="$results/peers-faults.md" '
     function ms(s) { return sprintf("%.2f ms", s * 1000) }
     function target(label, value, limit, at_least) {
       ok = at_least ? value >= limit : value <= limit
-      printf "%-60s %9.3f %s %-6g %s\n", label, value, (at_least ? ">=" : "<="), limit,
+      printf "%-66s %9.3f %s %-6g %s\n", label, value, (at_least ? ">=" : "<="), limit,
         (ok ? "holds" : "MISSED") >> targets
     }
+    # Row r of a direction: 0 ravelin new file, 1 ravelin replacing, 2 flatc, 3 protoc.
+    function row(d, r) { return (d == "encode" ? 2 : 6) + r }
     BEGIN {
-      feeder = tf - t0
-      pe -= feeder; pd -= feeder
-      printf "Outputs %s: /bin/true %s, feeder %s (taken off protoc); load average %s before the call.\n\n", place, ms(t0), ms(feeder), load
-      print "| direction | ravelin, new file | ravelin, replacing | flatc | protoc | flatc / new | flatc / replacing | protoc / new | protoc / replacing |"
-      print "|---|---:|---:|---:|---:|---:|---:|---:|---:|"
-      printf "| encode | %s | %s | %s | %s | %.2f | %.2f | %.2f | %.2f |\n", ms(en), ms(er), ms(fe), ms(pe), fe / en, fe / er, pe / en, pe / er
-      printf "| decode | %s | %s | %s | %s | %.2f | %.2f | %.2f | %.2f |\n", ms(dn), ms(dr), ms(fd), ms(pd), fd / dn, fd / dr, pd / dn, pd / dr
+      split(times, t, " "); split(cpus, c, " "); split(fault_counts, f, " "); split(flushes, fl, " ")
+      # awk arrays count from 1: command i is element i + 1.
+      for (i = 0; i < 12; i++) { T[i] = t[i + 1]; C[i] = c[i + 1]; F[i] = f[i + 1]; FL[i] = fl[i + 1] }
+      for (i = 5; i <= 9; i += 4) { T[i] -= T[1] - T[0]; C[i] -= C[1] - C[0]; F[i] -= F[1] - F[0] }
       where = suffix == "" ? "disk" : "tmpfs"
-      printf "| %s | %s | encode | %s | %s | %s | %s | %.2f | %.2f | %.2f | %.2f |\n", name, where, ms(en), ms(er), ms(fe), ms(pe), fe / en, fe / er, pe / en, pe / er >> table
-      printf "| %s | %s | decode | %s | %s | %s | %s | %.2f | %.2f | %.2f | %.2f |\n", name, where, ms(dn), ms(dr), ms(fd), ms(pd), fd / dn, fd / dr, pd / dn, pd / dr >> table
-      if (help > 0) printf "\nravelin --help %s (%.2f x /bin/true); ravelin decode --json - %s (%.2f x /bin/true).\n", ms(help), help / t0, ms(stdout), stdout / t0
-      print ""
-      if (help > 0) {
-        target("ravelin --help / /bin/true", help / t0, help_limit, 0)
-        target("ravelin decode --json - / /bin/true", stdout / t0, stdout_limit, 0)
-      }
+      printf "Outputs %s: /bin/true %s, feeder %s (taken off protoc); load average %s before the call.\n\n", place, ms(T[0]), ms(T[1] - T[0]), load
       split("encode decode", dirs, " ")
-      peer_t["encode", "flatc"] = fe; peer_t["encode", "protoc"] = pe
-      peer_t["decode", "flatc"] = fd; peer_t["decode", "protoc"] = pd
-      own["encode", "new file"] = en; own["encode", "replacing"] = er
-      own["decode", "new file"] = dn; own["decode", "replacing"] = dr
-      for (d = 1; d <= 2; d++) {
-        split("flatc protoc", tools, " ")
-        for (k = 1; k <= 2; k++) {
-          split("new file,replacing", modes, ",")
-          for (m = 1; m <= 2; m++) {
-            target(sprintf("%s %s: %s / ravelin %s%s", name, dirs[d], tools[k], modes[m], (suffix == "" ? "" : " (tmpfs)")),
-                   peer_t[dirs[d], tools[k]] / own[dirs[d], modes[m]], peer_limit, 1)
-          }
+      for (k = 1; k <= 2; k++) {
+        d = dirs[k]; n = row(d, 0); r = row(d, 1); fb = row(d, 2); pb = row(d, 3)
+        # On the disk the targets take ravelin without its flushes.
+        own_n = T[n] - FL[n]; own_r = T[r] - FL[r]
+        flush_cell = where == "disk" ? sprintf("%s / %s", ms(FL[n]), ms(FL[r])) : "none"
+        printf "| %s | %s | %s | %s | %s | %s | %s | %s | %.2f | %.2f | %.2f | %.2f |\n", name, where, d,
+          ms(T[n]), ms(T[r]), flush_cell, ms(T[fb]), ms(T[pb]),
+          T[fb] / own_n, T[fb] / own_r, T[pb] / own_n, T[pb] / own_r >> table
+        printf "| %s | %s | %s | %s | %s | %s | %s | %.2f | %.2f | %.2f | %.2f |\n", name, where, d,
+          ms(C[n]), ms(C[r]), ms(C[fb]), ms(C[pb]),
+          C[fb] / C[n], C[fb] / C[r], C[pb] / C[n], C[pb] / C[r] >> cpu_table
+        printf "| %s | %s | %s | %d | %d | %d | %d |\n", name, where, d, F[n], F[r], F[fb], F[pb] >> fault_table
+        tag = where == "disk" ? " (without flushes)" : " (tmpfs)"
+        target(sprintf("%s %s: flatc / ravelin new file%s", name, d, tag), T[fb] / own_n, peer_limit, 1)
+        target(sprintf("%s %s: flatc / ravelin replacing%s", name, d, tag), T[fb] / own_r, peer_limit, 1)
+        target(sprintf("%s %s: protoc / ravelin new file%s", name, d, tag), T[pb] / own_n, peer_limit, 1)
+        target(sprintf("%s %s: protoc / ravelin replacing%s", name, d, tag), T[pb] / own_r, peer_limit, 1)
+        if (name == "cameras-2000" && where == "tmpfs") {
+          target(sprintf("%s %s: ravelin page faults / flatc", name, d), F[n] / F[fb], 1, 0)
+          target(sprintf("%s %s: ravelin page faults / protoc", name, d), F[n] / F[pb], 1, 0)
         }
+      }
+      if (T[10] > 0) {
+        printf "ravelin --help %s (%.2f x /bin/true, %d page faults against %d); ravelin decode --json - %s (%.2f x /bin/true, %d page faults).\n\n", ms(T[10]), T[10] / T[0], F[10], F[0], ms(T[11]), T[11] / T[0], F[11]
+        target("ravelin --help / /bin/true", T[10] / T[0], help_limit, 0)
+        target("ravelin decode --json - / /bin/true", T[11] / T[0], stdout_limit, 0)
       }
     }' >>"$results/peers.md"
 }
@@ -234,6 +287,8 @@ peer_stage() {
   : >"$results/peers.md"
   : >"$results/peer-targets.txt"
   : >"$results/peers-table.md"
+  : >"$results/peers-cpu.md"
+  : >"$results/peers-faults.md"
   : >"$results/peers-sizes.md"
   disk=$(mktemp -d build/bench/peer-outputs.XXXXXX)
   shm=$(mktemp -d /dev/shm/ravelin-bench.XXXXXX)
@@ -267,11 +322,25 @@ stage python && python_stage
   fi
   if stage peers; then
     echo
-    echo "## Beside flatc $(flatc --version | awk '{print $3}') and protoc $(protoc --version | awk '{print $2}') (hyperfine medians)"
+    echo "## Beside flatc $(flatc --version | awk '{print $3}') and protoc $(protoc --version | awk '{print $2}')"
+    echo
+    echo "Wall time (hyperfine medians); on the disk the ratios take ravelin's time less its flushes:"
+    echo
+    echo "| document | outputs | direction | ravelin, new file | ravelin, replacing | ravelin's flushes (new / replacing) | flatc | protoc | flatc / new | flatc / replacing | protoc / new | protoc / replacing |"
+    echo "|---|---|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
+    cat "$results/peers-table.md"
+    echo
+    echo "User + system CPU time (hyperfine means):"
     echo
     echo "| document | outputs | direction | ravelin, new file | ravelin, replacing | flatc | protoc | flatc / new | flatc / replacing | protoc / new | protoc / replacing |"
     echo "|---|---|---|---:|---:|---:|---:|---:|---:|---:|---:|"
-    cat "$results/peers-table.md"
+    cat "$results/peers-cpu.md"
+    echo
+    echo "Minor page faults per run (GNU time, median of 5):"
+    echo
+    echo "| document | outputs | direction | ravelin, new file | ravelin, replacing | flatc | protoc |"
+    echo "|---|---|---|---:|---:|---:|---:|"
+    cat "$results/peers-faults.md"
     echo
     echo "| document | JSON | text format | blob | FlatBuffer | protobuf | numbers changed: ravelin / flatc / protoc |"
     echo "|---|---:|---:|---:|---:|---:|---|"

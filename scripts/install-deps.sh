@@ -7,7 +7,8 @@
 #   scripts/install-deps.sh cross      plus the ARM64 and s390x cross toolchains and qemu
 #   scripts/install-deps.sh fuzz       plus clang's fuzzing runtime
 #   scripts/install-deps.sh bench      plus Google Benchmark, zlib, hyperfine, jq, the
-#                                      peer tools flatc and protoc, and Python's cbor2
+#                                      peer tools flatc and protoc, strace and GNU time,
+#                                      which count flushes and page faults, and Python's cbor2
 #   scripts/install-deps.sh all        everything above
 set -euo pipefail
 
@@ -21,7 +22,7 @@ base=(build-essential cmake ninja-build pkg-config g++ clang clang-format
       python3-jsonschema zsh fish strace pybind11-dev python3-dev python3-pytest)
 cross=(g++-aarch64-linux-gnu g++-s390x-linux-gnu qemu-user googletest)
 fuzz=(clang libclang-rt-14-dev)
-bench=(libbenchmark-dev zlib1g-dev hyperfine jq flatbuffers-compiler protobuf-compiler
+bench=(libbenchmark-dev zlib1g-dev hyperfine jq flatbuffers-compiler protobuf-compiler strace time
        python3-cbor2)
 
 wanted=("${base[@]}")

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Inspects the Debian package ravelin of this build: its fields, its exact
 # file list, and the programs run from a temporary root it is extracted into.
-#   package_test.sh PACKAGE_DIR RAVELIN VERSION SOURCE_DIR WITH_PALISADE
+#   package_test.sh PACKAGE_DIR RAVELIN VERSION SOURCE_DIR WITH_PALISADE LINKAGE
 # shellcheck source=tests/packaging/lib.sh
 source "$(dirname "$0")/lib.sh"
-package_dir=$1 built_ravelin=$2 version=$3 source_dir=$4 with_palisade=$5
+package_dir=$1 built_ravelin=$2 version=$3 source_dir=$4 with_palisade=$5 linkage=$6
 
 mapfile -t packages < <(find "$package_dir" -maxdepth 1 -name 'ravelin_*.deb')
 if ((${#packages[@]} != 1)); then
@@ -19,7 +19,12 @@ field() { dpkg-deb --field "$package" "$1"; }
 [[ $(field Architecture) == "$(dpkg --print-architecture)" ]] ||
   fail "Architecture is '$(field Architecture)'"
 [[ -n $(field Maintainer) ]] || fail "no Maintainer"
-[[ $(field Depends) == *libc6* ]] || fail "Depends lacks libc6: '$(field Depends)'"
+# A fully static build loads no library, so depends on none.
+if [[ $linkage == static ]]; then
+  [[ -z $(field Depends) ]] || fail "a static build depends on '$(field Depends)'"
+else
+  [[ $(field Depends) == *libc6* ]] || fail "Depends lacks libc6: '$(field Depends)'"
+fi
 
 # Packaged data files and their sources.
 declare -A sources=(

@@ -294,6 +294,9 @@ TEST(PalisadeProgram, ReportsABindFileThatFailsWhenClosed) {
 #ifdef TEST_EMULATOR
   GTEST_SKIP() << "the preloaded close() is built for the host, not for the emulated program";
 #endif
+#ifdef PALISADE_LOADS_NOTHING
+  GTEST_SKIP() << "a fully static palisade loads no preloaded library";
+#endif
   const DriverFiles files;
   writeText(files.state(), "CORE_DEINIT\n");
   std::vector<std::string> environment = files.environment();
