@@ -45,7 +45,7 @@ if(RAVELIN_PYTHON)
   set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
   set(CPACK_COMPONENT_PYTHON_DESCRIPTION
       "Python module of the tracking-device calibration converter\n"
-      "import ravelin: decode, encode, verify, check and inspect calibration blobs\n"
+      "import ravelin: decode, encode, verify, check, inspect and diff calibration blobs\n"
       "and their JSON documents in memory, with the same code as the ravelin program.")
   string(JOIN "" CPACK_COMPONENT_PYTHON_DESCRIPTION ${CPACK_COMPONENT_PYTHON_DESCRIPTION})
   # The extension is built for one Python version's ABI.
