@@ -9,6 +9,7 @@
 
 #include "calibration/decoded_calibration.h"
 #include "calibration/decoder.h"
+#include "calibration/encoder.h"
 #include "cli/file_io.h"
 #include "console/log.h"
 #include "device_config/device_config.h"
@@ -42,6 +43,39 @@ bool decodeBlob(BlobKind kind, const Bytes& bytes, json& out) {
                                 /*verifyCrc=*/true);
   }
   throw std::runtime_error("Unknown binary blob format");
+}
+
+std::optional<BlobKind> documentKind(const json& document) {
+  if (isDeviceConfigJson(document)) return BlobKind::DEVICE_CONFIG;
+  if (isCompactCalibrationJson(document)) return BlobKind::CALIBRATION;
+  return std::nullopt;
+}
+
+Bytes encodeDocument(const json& document, BlobKind kind) {
+  return kind == BlobKind::DEVICE_CONFIG ? encodeDeviceConfig(document)
+                                         : encodeCompactCalibration(document);
+}
+
+void refuseBlobAboveTheLimit(const Bytes& blob, const char* word) {
+  if (blob.size() <= kMaxBlobFileSize) return;
+  logError(
+      "The encoded %s binary would be %d bytes, more than the %d bytes that ravelin reads back. "
+      "Nothing written.",
+      word, printableCount(blob.size()), printableCount(kMaxBlobFileSize));
+  throw std::runtime_error("encoded blob of " + std::to_string(blob.size()) +
+                           " bytes exceeds the blob limit of " + std::to_string(kMaxBlobFileSize) +
+                           " bytes");
+}
+
+void requireSourceOfKind(const json& source, BlobKind kind) {
+  if (kind == BlobKind::CALIBRATION && !isCompactCalibrationJson(source)) {
+    logError("JSON is not in compact calibration format. Exiting");
+    throw std::runtime_error("Input calibration JSON not in compact format");
+  }
+  if (kind == BlobKind::DEVICE_CONFIG && !isDeviceConfigJson(source)) {
+    logError("JSON is not a recognized device_config format. Exiting");
+    throw std::runtime_error("Input JSON not a device_config");
+  }
 }
 
 namespace {

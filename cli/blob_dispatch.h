@@ -1,7 +1,8 @@
 #pragma once
 
-// Tells the two blob kinds apart by their magic and hands a blob to its
-// decoder; shared by the decode and verify commands.
+// Tells the two kinds apart, a blob by its magic and a document by its shape,
+// and hands either to its kind's decoder or encoder; shared by the commands
+// and the Python module.
 
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -36,6 +37,23 @@ bool decodeBlobForText(BlobKind kind, const Bytes& bytes, MakeContents& text);
 
 // The same text whole.
 bool decodeBlobToText(BlobKind kind, const Bytes& bytes, std::string& text);
+
+// A device config is recognised first: a document can look like both. No
+// value for a document of neither kind, after the calibration test has
+// logged why at error level.
+std::optional<BlobKind> documentKind(const json& document);
+
+// Throws on any fault; never returns a partial blob.
+Bytes encodeDocument(const json& document, BlobKind kind);
+
+// decode, inspect, check and verify refuse a blob above the limit, so none is
+// handed out: a blob that nothing reads back is no calibration. Refuses it with
+// an error line that names the kind by `word` and a throw.
+void refuseBlobAboveTheLimit(const Bytes& blob, const char* word);
+
+// Refuses, with an error line and a throw, a source that is not a document of
+// the kind of the blob it is verified against.
+void requireSourceOfKind(const json& source, BlobKind kind);
 
 // Lists a blob of either kind with its decoder's reads and checks; a blob of
 // no known kind shows its first bytes and a fault that says so. The

@@ -29,8 +29,7 @@ void printChanges(const diff::DiffReport& report) {
 }
 
 void writeReport(const diff::DiffReport& report, const fs::path& path) {
-  const std::string text =
-      diff::reportJson(report).dump(4, ' ', false, json::error_handler_t::replace);
+  const std::string text = diff::reportText(report);
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
   if (namesStandardStream(path)) {
     writeOutputFile(bytes, text.size(), path);

@@ -4,13 +4,12 @@
 #include <string>
 #include <utility>
 
-#include "calibration/encoder.h"
+#include "cli/blob_dispatch.h"
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/file_io.h"
 #include "cli/output_path.h"
 #include "console/log.h"
-#include "device_config/device_config.h"
 
 namespace ravelin {
 
@@ -21,28 +20,14 @@ struct EncodedBlob {
   const char* word;
 };
 
-// A device config is recognised first: a document can look like both.
 EncodedBlob encodeEitherKind(const json& document, const fs::path& jsonPath) {
-  if (isDeviceConfigJson(document)) return {encodeDeviceConfig(document), "device config"};
-  if (isCompactCalibrationJson(document)) {
-    return {encodeCompactCalibration(document), "calibration"};
+  const std::optional<BlobKind> kind = documentKind(document);
+  if (!kind) {
+    logError("Input JSON %s is neither compact calibration nor device_config format. Exiting.",
+             jsonPath.c_str());
+    throw std::runtime_error("Unsupported JSON format for encoding");
   }
-  logError("Input JSON %s is neither compact calibration nor device_config format. Exiting.",
-           jsonPath.c_str());
-  throw std::runtime_error("Unsupported JSON format for encoding");
-}
-
-// decode, inspect, check and verify refuse a blob above the limit, so encode
-// writes none: a blob that nothing reads back is no calibration.
-void refuseBlobAboveTheLimit(const EncodedBlob& blob) {
-  if (blob.bytes.size() <= kMaxBlobFileSize) return;
-  logError(
-      "The encoded %s binary would be %d bytes, more than the %d bytes that ravelin reads back. "
-      "Nothing written.",
-      blob.word, printableCount(blob.bytes.size()), printableCount(kMaxBlobFileSize));
-  throw std::runtime_error("encoded blob of " + std::to_string(blob.bytes.size()) +
-                           " bytes exceeds the blob limit of " + std::to_string(kMaxBlobFileSize) +
-                           " bytes");
+  return {encodeDocument(document, *kind), blobKindWord(*kind)};
 }
 
 // Binary bytes would garble a terminal, and some sequences can drive it.
@@ -65,7 +50,7 @@ int runEncode(const fs::path& jsonPath, const fs::path& blobPath, bool verify) {
 
   json document = loadJsonFile(jsonPath);
   const EncodedBlob blob = encodeEitherKind(document, jsonPath);
-  refuseBlobAboveTheLimit(blob);
+  refuseBlobAboveTheLimit(blob.bytes, blob.word);
   if (!verify) keepUntilExit(std::move(document));
   logSuccess("Successfully encoded %s binary (%d bytes)", blob.word,
              printableCount(blob.bytes.size()));

@@ -7,7 +7,9 @@
 #include <string_view>
 #include <utility>
 
-#include "console/log.h"
+#include "cli/command_line.h"
+#include "cli/file_io.h"
+#include "console/format.h"
 #include "wire/byte_io.h"
 
 namespace ravelin {
@@ -125,7 +127,7 @@ bool bothNumbers(const json* a, const json* b) {
   return a != nullptr && b != nullptr && a->is_number() && b->is_number();
 }
 
-void reportPrecisionLoss(const std::string& path, const json& decoded, const json& source) {
+LogLine describePrecisionLoss(const std::string& path, const json& decoded, const json& source) {
   const double d = decoded.get<double>();
   const double s = source.get<double>();
   const double sf = static_cast<double>(narrowToFloat32(s));
@@ -134,28 +136,26 @@ void reportPrecisionLoss(const std::string& path, const json& decoded, const jso
   rounded << sf;
   const std::string decodedText = compact(decoded);
   if (rounded.str() == decodedText) {
-    logWarning("DIFF - float precision loss @ %s", path.c_str());
-    return;
+    return {LogLevel::WARNING, "DIFF - float precision loss @ " + path};
   }
-  logWarning(
-      "DIFF - precision loss @ %s:\n\toriginal value = %s\n\tafter ->bin->json = %s\n\toriginal "
-      "value rounded = %.*g, %s, abs error = %.*g\n\tNote, precision loss during binary "
-      "serialization is expected for some fields.",
-      path.c_str(), compact(source).c_str(), decodedText.c_str(), 9, sf, rounded.str().c_str(), 17,
-      std::fabs(s - d));
+  return {LogLevel::WARNING,
+          describe("DIFF - precision loss @ %s:\n\toriginal value = %s\n\tafter ->bin->json = "
+                   "%s\n\toriginal value rounded = %.*g, %s, abs error = %.*g\n\tNote, "
+                   "precision loss during binary serialization is expected for some fields.",
+                   path.c_str(), compact(source).c_str(), decodedText.c_str(), 9, sf,
+                   rounded.str().c_str(), 17, std::fabs(s - d))};
 }
 
-void reportReplace(const std::string& op, const std::string& path, const json* decoded,
-                   const json* source) {
+LogLine describeReplace(const std::string& op, const std::string& path, const json* decoded,
+                        const json* source) {
   if (bothNumbers(decoded, source) &&
       isPrecisionLoss(decoded->get<double>(), source->get<double>())) {
-    reportPrecisionLoss(path, *decoded, *source);
-    return;
+    return describePrecisionLoss(path, *decoded, *source);
   }
   const std::string original = source ? compact(*source) : "no such field in original JSON";
   const std::string after = decoded ? compact(*decoded) : "no such field in binary serialized data";
-  logError(" DIFF - op %s @ path %s:\n\toriginal = %s \n\tafter binary serialization = %s ",
-           op.c_str(), path.c_str(), original.c_str(), after.c_str());
+  return {LogLevel::ERROR, " DIFF - op " + op + " @ path " + path + ":\n\toriginal = " + original +
+                               " \n\tafter binary serialization = " + after + " "};
 }
 
 }  // namespace
@@ -183,18 +183,29 @@ bool isAcceptableDifference(const PatchEntry& entry, const json& exactDecoded, c
   return (entry.op == "add" || entry.op == "remove") && hasWarningMarker(entry.path);
 }
 
-void printDifference(const PatchEntry& entry, const json& decoded, const json& source) {
+LogLine describeDifference(const PatchEntry& entry, const json& decoded, const json& source) {
   const std::string op(entry.op);
   const std::string& path = entry.path;
-  if (op == "replace") {
-    reportReplace(op, path, lookUp(decoded, path), lookUp(source, path));
-  } else if (op == "add" && hasWarningMarker(path)) {
-    logWarning(" DIFF - op %s @ path %s\n\top details = %s", op.c_str(), path.c_str(),
-               compact(entry).c_str());
-  } else {
-    logError(" DIFF - op %s @ path %s\n\top details = %s", op.c_str(), path.c_str(),
-             compact(entry).c_str());
-  }
+  if (op == "replace")
+    return describeReplace(op, path, lookUp(decoded, path), lookUp(source, path));
+  const LogLevel level =
+      op == "add" && hasWarningMarker(path) ? LogLevel::WARNING : LogLevel::ERROR;
+  return {level, " DIFF - op " + op + " @ path " + path + "\n\top details = " + compact(entry)};
+}
+
+int judgeRoundTrip(const json& source, json decoded,
+                   const std::function<void(const LogLine&)>& report) {
+  const json exactDecoded = decoded;
+  roundJsonFloats(decoded);
+  bool differs = false;
+  bool acceptable = true;
+  forEachPatchEntry(decoded, source, [&](const PatchEntry& entry) {
+    differs = true;
+    acceptable = acceptable && isAcceptableDifference(entry, exactDecoded, source);
+    report(describeDifference(entry, decoded, source));
+  });
+  if (!differs) return kExitSuccess;
+  return acceptable ? kExitVerifyWarnings : kExitVerifyMismatch;
 }
 
 }  // namespace ravelin

@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "console/log.h"
+
 namespace ravelin {
 
 using json = nlohmann::json;
@@ -40,6 +42,13 @@ void forEachPatchEntry(const json& decoded, const json& source,
 bool isAcceptableDifference(const PatchEntry& entry, const json& exactDecoded, const json& source);
 
 // The entry's log line; `decoded` is the rounded value the patch was computed from.
-void printDifference(const PatchEntry& entry, const json& decoded, const json& source);
+LogLine describeDifference(const PatchEntry& entry, const json& decoded, const json& source);
+
+// Judges `source` against `decoded`, the document its blob decodes to, before
+// rounding: kExitSuccess when they match, kExitVerifyWarnings when every
+// difference is acceptable, kExitVerifyMismatch otherwise. Each difference goes
+// to `report` as its log line, in the order of the patch.
+int judgeRoundTrip(const json& source, json decoded,
+                   const std::function<void(const LogLine&)>& report);
 
 }  // namespace ravelin

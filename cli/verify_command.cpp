@@ -1,14 +1,12 @@
-#include <cstddef>
 #include <stdexcept>
+#include <utility>
 
-#include "calibration/encoder.h"
 #include "cli/blob_dispatch.h"
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/file_io.h"
 #include "cli/verification.h"
 #include "console/log.h"
-#include "device_config/device_config.h"
 
 namespace ravelin {
 
@@ -20,14 +18,7 @@ BlobKind requireMatchingKinds(const json& source, const Bytes& blob, const fs::p
     logError("Unable to identify binary format of %s", blobPath.c_str());
     throw std::runtime_error("unknown binary format");
   }
-  if (*kind == BlobKind::CALIBRATION && !isCompactCalibrationJson(source)) {
-    logError("JSON is not in compact calibration format. Exiting");
-    throw std::runtime_error("Input calibration JSON not in compact format");
-  }
-  if (*kind == BlobKind::DEVICE_CONFIG && !isDeviceConfigJson(source)) {
-    logError("JSON is not a recognized device_config format. Exiting");
-    throw std::runtime_error("Input JSON not a device_config");
-  }
+  requireSourceOfKind(source, *kind);
   return *kind;
 }
 
@@ -49,26 +40,15 @@ int verifyRoundTrip(const json& source, const Bytes& blob, const fs::path& blobP
         "corruption.",
         blobPath.c_str());
   }
-  const json exactDecoded = decoded;
-  roundJsonFloats(decoded);
-
-  std::size_t differences = 0;
-  bool acceptable = true;
-  forEachPatchEntry(decoded, source, [&](const PatchEntry& entry) {
-    ++differences;
-    acceptable = acceptable && isAcceptableDifference(entry, exactDecoded, source);
-    printDifference(entry, decoded, source);
-  });
-  if (differences == 0) {
+  const int verdict = judgeRoundTrip(source, std::move(decoded), logLine);
+  if (verdict == kExitSuccess) {
     logSuccess("Decoded and source JSON match");
-    return kExitSuccess;
-  }
-  if (acceptable) {
+  } else if (verdict == kExitVerifyWarnings) {
     logWarning("Decoded and source JSON only differ by warning-level fields.");
-    return kExitVerifyWarnings;
+  } else {
+    logError("Decoded and source JSON do not match. Printing diff errors and warnings");
   }
-  logError("Decoded and source JSON do not match. Printing diff errors and warnings");
-  return kExitVerifyMismatch;
+  return verdict;
 }
 
 }  // namespace ravelin

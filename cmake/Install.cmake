@@ -4,6 +4,10 @@
 
 include(GNUInstallDirs)
 
+# Everything but the Python package (component "python", python/) goes into
+# the package ravelin.
+set(CMAKE_INSTALL_DEFAULT_COMPONENT_NAME ravelin)
+
 install(TARGETS ravelin RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/man/ravelin.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${PROJECT_SOURCE_DIR}/completion/ravelin.bash

@@ -1,5 +1,8 @@
 # Debian packages through CPack: `cpack --preset default` on the build host,
-# `cpack --preset release-arm64` for the device.
+# `cpack --preset release-arm64` for the device. Each install component is a
+# package: ravelin, and python3-ravelin where the Python module is built.
+# The cross builds leave the module out: their toolchains bring no Python
+# headers or interpreter of the target.
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME ravelin)
@@ -14,6 +17,8 @@ set(CPACK_PACKAGE_DESCRIPTION
     "rebinds the driver through sysfs.")
 string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_DEBIAN_RAVELIN_PACKAGE_NAME ravelin)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_STRIP_FILES ON)
@@ -33,6 +38,21 @@ else()
   else()
     set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6 (>= 2.36), libgcc-s1 (>= 3.0), libstdc++6 (>= 12)")
   endif()
+endif()
+
+if(RAVELIN_PYTHON)
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_NAME python3-ravelin)
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
+  set(CPACK_COMPONENT_PYTHON_DESCRIPTION
+      "Python module of the tracking-device calibration converter\n"
+      "import ravelin: decode, encode, verify, check, inspect and diff calibration blobs\n"
+      "and their JSON documents in memory, with the same code as the ravelin program.")
+  string(JOIN "" CPACK_COMPONENT_PYTHON_DESCRIPTION ${CPACK_COMPONENT_PYTHON_DESCRIPTION})
+  # The extension is built for one Python version's ABI.
+  set(python_version ${Python3_VERSION_MAJOR}.${Python3_VERSION_MINOR})
+  math(EXPR python_next_minor "${Python3_VERSION_MINOR} + 1")
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS
+      "python3 (>= ${python_version}), python3 (<< ${Python3_VERSION_MAJOR}.${python_next_minor})")
 endif()
 
 include(CPack)

@@ -3,6 +3,9 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+
+#include "console/format.h"
 
 namespace ravelin {
 
@@ -15,19 +18,29 @@ bool coloured = true;
 
 constexpr const char* kReset = "\x1b[0m";
 
+thread_local bool threadQuiet = false;
+thread_local LogCapture* activeCapture = nullptr;
+
 struct Level {
   const char* colour;
   const char* tag;
   bool isError;
+  LogLevel level;
 };
 
-constexpr Level kError{"\x1b[31m", "[ERROR]", true};
-constexpr Level kWarning{"\x1b[33m", "[WARNING]", false};
-constexpr Level kSuccess{"\x1b[32m", "[SUCCESS]", false};
-constexpr Level kInfo{"\x1b[36m", "[INFO]", false};
+constexpr Level kError{"\x1b[31m", "[ERROR]", true, LogLevel::ERROR};
+constexpr Level kWarning{"\x1b[33m", "[WARNING]", false, LogLevel::WARNING};
+constexpr Level kSuccess{"\x1b[32m", "[SUCCESS]", false, LogLevel::SUCCESS};
+constexpr Level kInfo{"\x1b[36m", "[INFO]", false, LogLevel::INFO};
 
 __attribute__((format(printf, 2, 0))) void emit(const Level& level, const char* format,
                                                 std::va_list args) {
+  if (threadQuiet) return;
+  if (activeCapture != nullptr) {
+    if (activeCapture->keeps(level.level))
+      activeCapture->add(level.level, describeList(format, args));
+    return;
+  }
   if (quietMode) return;
   std::FILE* stream = (level.isError || allLinesToStderr) ? stderr : stdout;
   if (coloured) std::fputs(level.colour, stream);
@@ -39,6 +52,22 @@ __attribute__((format(printf, 2, 0))) void emit(const Level& level, const char* 
 }
 
 }  // namespace
+
+QuietScope::QuietScope() : previous_(threadQuiet) {
+  threadQuiet = true;
+}
+
+QuietScope::~QuietScope() {
+  threadQuiet = previous_;
+}
+
+LogCapture::LogCapture(LogLevel least) : least_(least), outer_(activeCapture) {
+  activeCapture = this;
+}
+
+LogCapture::~LogCapture() {
+  activeCapture = outer_;
+}
 
 void routeAllLogLinesToStderr(bool enabled) {
   allLinesToStderr = enabled;
@@ -68,10 +97,32 @@ RAVELIN_DEFINE_LOG_FUNCTION(logInfo, kInfo)
 
 #undef RAVELIN_DEFINE_LOG_FUNCTION
 
+void logLine(const LogLine& line) {
+  switch (line.level) {
+    case LogLevel::ERROR:
+      logError("%s", line.text.c_str());
+      break;
+    case LogLevel::WARNING:
+      logWarning("%s", line.text.c_str());
+      break;
+    case LogLevel::SUCCESS:
+      logSuccess("%s", line.text.c_str());
+      break;
+    case LogLevel::INFO:
+      logInfo("%s", line.text.c_str());
+      break;
+  }
+}
+
 void printPlain(const char* format, ...) {
   std::va_list args;
   va_start(args, format);
-  std::vfprintf(allLinesToStderr ? stderr : stdout, format, args);
+  if (activeCapture != nullptr) {
+    if (activeCapture->keeps(LogLevel::INFO))
+      activeCapture->add(LogLevel::INFO, describeList(format, args));
+  } else {
+    std::vfprintf(allLinesToStderr ? stderr : stdout, format, args);
+  }
   va_end(args);
 }
 

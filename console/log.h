@@ -5,6 +5,9 @@
 // silences all four.
 
 #include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace ravelin {
 
@@ -44,17 +47,53 @@ void logWarning(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void logSuccess(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void logInfo(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
-// Silences the log while it lives, and restores what was set before.
+// Silences the log of the calling thread while it lives, captures included,
+// and restores what was set before. Other threads log on: a library call that
+// silences its readers does not silence a thread beside it.
 class QuietScope {
  public:
-  QuietScope() : previous_(quietMode) { quietMode = true; }
-  ~QuietScope() { quietMode = previous_; }
+  QuietScope();
+  ~QuietScope();
   QuietScope(const QuietScope&) = delete;
   QuietScope& operator=(const QuietScope&) = delete;
 
  private:
   bool previous_;
 };
+
+// From the most severe down.
+enum class LogLevel { ERROR, WARNING, SUCCESS, INFO };
+
+struct LogLine {
+  LogLevel level;
+  std::string text;  // as it would be printed, without tag, colour or newline
+  bool operator==(const LogLine&) const = default;
+};
+
+// Collects the lines its thread logs while it lives, instead of printing
+// them, whatever quietMode says: a library caller gets the log as values and
+// the console stays untouched. Lines less severe than `least` are dropped
+// unformatted; plain text counts as info. Captures nest; the innermost one
+// collects.
+class LogCapture {
+ public:
+  explicit LogCapture(LogLevel least = LogLevel::INFO);
+  ~LogCapture();
+  LogCapture(const LogCapture&) = delete;
+  LogCapture& operator=(const LogCapture&) = delete;
+
+  const std::vector<LogLine>& lines() const { return lines_; }
+  bool keeps(LogLevel level) const { return level <= least_; }
+  void add(LogLevel level, std::string text) { lines_.push_back({level, std::move(text)}); }
+
+ private:
+  std::vector<LogLine> lines_;
+  LogLevel least_;
+  LogCapture* outer_;
+};
+
+// Logs `line` at its level.
+void logLine(const LogLine& line);
 
 // An uncoloured, untagged text on standard output (standard error while all
 // log lines are routed there). Not a log level, so --quiet does not silence it.

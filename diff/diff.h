@@ -134,5 +134,8 @@ std::string changeText(const Change& change);
 
 // The report as one JSON object (schemas/diff_report.schema.json).
 json reportJson(const DiffReport& report);
+// That object as the text diff writes, indented by four; a string that is not
+// UTF-8 is written with replacement characters rather than refused.
+std::string reportText(const DiffReport& report);
 
 }  // namespace ravelin::diff

@@ -151,4 +151,8 @@ json reportJson(const DiffReport& report) {
           {"changes", changesJson(report.changes)}};
 }
 
+std::string reportText(const DiffReport& report) {
+  return reportJson(report).dump(4, ' ', false, json::error_handler_t::replace);
+}
+
 }  // namespace ravelin::diff

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Builds the codec benchmarks (preset "bench"), runs them, measures whole
 # `ravelin decode` runs against the process floor with hyperfine, times
-# ravelin beside flatc and protoc on the same documents, and prints a summary
-# of every target.
+# ravelin beside flatc and protoc on the same documents, times the Python
+# module's decode beside json.loads and cbor2.loads, and prints a summary of
+# every target.
 #   scripts/bench.sh                 everything (about six minutes on a quiet machine)
 #   scripts/bench.sh <benchmark flags>   passed on, e.g. --benchmark_filter=device_config
-#   BENCH_STAGES=peers scripts/bench.sh  only some of the stages: codecs, process, peers
+#   BENCH_STAGES=peers scripts/bench.sh  only some of the stages: codecs, process, peers, python
 # Results are kept in build/bench/results/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -14,7 +15,7 @@ min_time=0.5
 results=build/bench/results
 ravelin=build/bench/cli/ravelin
 floor_limit=1.5
-stages=${BENCH_STAGES:-codecs process peers}
+stages=${BENCH_STAGES:-codecs process peers python}
 
 scripts/install-deps.sh bench
 cmake --preset bench >/dev/null
@@ -297,8 +298,18 @@ peer_stage() {
   peer_stage_document cameras-2000 10 cameras-2000
 }
 
+# The Python row: the module's decode of the example's blob beside json.loads
+# of its decoded text and cbor2.loads of its CBOR, in one process.
+python_stage() {
+  local example=examples/calibration.json
+  "$ravelin" encode --json "$example" --bin "$work/python-example.bin" --quiet --force
+  PYTHONPATH=build/bench/python /usr/bin/python3 bench/python_decode.py "$work/python-example.bin" |
+    tee "$results/python.txt"
+}
+
 stage process && process_stage
 stage peers && peer_stage
+stage python && python_stage
 
 {
   echo
@@ -339,10 +350,17 @@ stage peers && peer_stage
     echo
     cat "$results/peers.md"
   fi
+  if stage python; then
+    echo
+    echo "## From Python (examples/calibration.json's blob)"
+    echo
+    sed '$d' "$results/python.txt" | sed '$d'
+  fi
   echo
   echo "## Targets"
   echo
   if stage codecs; then sed -n '/^## Targets/,$p' "$results/codecs.txt" | tail -n +3; fi
   if stage process; then cat "$results/process-targets.txt"; fi
   if stage peers; then cat "$results/peer-targets.txt"; fi
+  if stage python; then tail -n 1 "$results/python.txt"; fi
 } | tee "$results/summary.txt"

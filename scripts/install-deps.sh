@@ -7,8 +7,8 @@
 #   scripts/install-deps.sh cross      plus the ARM64 and s390x cross toolchains and qemu
 #   scripts/install-deps.sh fuzz       plus clang's fuzzing runtime
 #   scripts/install-deps.sh bench      plus Google Benchmark, zlib, hyperfine, jq, the
-#                                      peer tools flatc and protoc, and strace and GNU
-#                                      time, which count flushes and page faults
+#                                      peer tools flatc and protoc, strace and GNU time,
+#                                      which count flushes and page faults, and Python's cbor2
 #   scripts/install-deps.sh all        everything above
 set -euo pipefail
 
@@ -17,13 +17,16 @@ set -euo pipefail
 # python3-jsonschema checks the JSON Schemas; zsh and fish run the completions.
 # strace shows the tests in what order an output is flushed and named.
 # chromium opens the report pages; python3-html5lib and python3-pil read the
-# pages and their screenshots.
+# pages and their screenshots. pybind11-dev and python3-dev build the Python
+# module, python3-pytest tests it.
 base=(build-essential cmake ninja-build pkg-config g++ clang clang-format
       nlohmann-json3-dev libgtest-dev libgmock-dev dpkg-dev groff-base systemd
-      python3-jsonschema zsh fish strace chromium python3-html5lib python3-pil)
+      python3-jsonschema zsh fish strace chromium python3-html5lib python3-pil
+      pybind11-dev python3-dev python3-pytest)
 cross=(g++-aarch64-linux-gnu g++-s390x-linux-gnu qemu-user googletest)
 fuzz=(clang libclang-rt-14-dev)
-bench=(libbenchmark-dev zlib1g-dev hyperfine jq flatbuffers-compiler protobuf-compiler strace time)
+bench=(libbenchmark-dev zlib1g-dev hyperfine jq flatbuffers-compiler protobuf-compiler strace time
+       python3-cbor2)
 
 wanted=("${base[@]}")
 for group in "$@"; do

@@ -16,7 +16,7 @@
 #include "calibration/compact.h"
 #include "cli/command_line.h"
 #include "cli/file_io.h"
-#include "tests/calibration/blob_builder.h"
+#include "tests/cli/hostile_blobs.h"
 #include "tests/support/case_name.h"
 #include "tests/support/process.h"
 #include "tests/support/temp_dir.h"
@@ -146,52 +146,9 @@ TEST(HostileInput, CheckJudgesAHundredThousandChainedCamerasInLinearTime) {
   EXPECT_EQ(result.exitCode, kExitVerifyWarnings);
 }
 
-// A float whose 9-digit rounding prints in 23 characters: -1.3970945699999999e-42.
-constexpr float kLongestPrintedFloat = -1.39709457e-42F;
-
-// A calibration blob of at most `size` bytes: `body` followed by as many
-// copies of `unit` as fit, then the end marker.
-Bytes blobFilledWith(const Bytes& body, const Bytes& unit, std::size_t size) {
-  Bytes filled = body;
-  const std::size_t fixed = Header::kWireSize + body.size() + TLV::kWireSize;
-  for (std::size_t n = (size - fixed) / unit.size(); n > 0; --n) appendBytes(filled, unit);
-  appendBytes(filled, testing::endMarker());
-  return testing::calibrationBlob(filled);
-}
-
-// Camera blocks of the smallest kind, with nothing but their fixed records:
-// the most decoded document for its bytes.
-Bytes smallestBlocksBlob() {
-  const CadPose pose{{1, 2, 3}, {4, 5, 6}, {7, 8, 9}};
-  const Bytes camera = testing::block(
-      BlockId::CAMERA_CAD, testing::concat({testing::recordBytes(CameraBlockPayload{640, 480}),
-                                            testing::recordBytes(pose)}));
-  return blobFilledWith({}, camera, kMaxBlobFileSize);
-}
-
-// One CAD block of poses whose every float prints in 23 characters, the
-// densest decoded text there is, and a metadata block so that it encodes.
-Bytes densestTextBlob() {
-  const float f = kLongestPrintedFloat;
-  const CadPose pose{{f, f, f}, {f, f, f}, {f, f, f}};
-  const std::size_t fixed =
-      Header::kWireSize + 3 * TLV::kWireSize + 42 + MetaDataPayload::kWireSize;
-  const auto poses = static_cast<std::uint16_t>((kMaxBlobFileSize - fixed) / CadPose::kWireSize);
-  Bytes cad;
-  appendLE(cad, std::uint16_t{0});  // alignment method, units
-  appendLE(cad, poses);             // camera poses
-  appendLE(cad, std::uint16_t{0});  // IMU poses
-  appendRecord(cad, pose);          // head
-  for (std::uint16_t i = 0; i < poses; ++i) appendRecord(cad, pose);
-  return testing::calibrationBlob(testing::concat(
-      {testing::block(BlockId::CAD, cad),
-       testing::block(BlockId::META, testing::recordBytes(MetaDataPayload{1, 0, 0, 1})),
-       testing::endMarker()}));
-}
-
 TEST(HostileInput, DecodeWritesTheDensestBlobAsJsonThatEncodeAndVerifyAccept) {
   TempDir dir;
-  const Bytes blob = densestTextBlob();
+  const Bytes blob = testing::densestTextBlob();
   ASSERT_LE(blob.size(), kMaxBlobFileSize);
   writeBytes(dir / "dense.bin", blob);
 
@@ -228,7 +185,7 @@ void writeInput(const fs::path& path) {
   const std::string name = path.filename().string();
   if (name == "objects.json") writeText(path, exampleWithArray("{}", kMaxJsonFileSize));
   if (name == "long-extrinsics.json") writeText(path, exampleWithLongExtrinsics(kMaxJsonFileSize));
-  if (name == "smallest.bin") writeBytes(path, smallestBlocksBlob());
+  if (name == "smallest.bin") writeBytes(path, testing::smallestBlocksBlob());
   const std::uintmax_t limit = path.extension() == ".bin" ? kMaxBlobFileSize : kMaxJsonFileSize;
   ASSERT_GT(fs::file_size(path), limit - limit / 1000) << name;
 }

@@ -1,25 +1,23 @@
 #include "cli/verification.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 #include <string>
+#include <vector>
 
+#include "cli/command_line.h"
+#include "cli/file_io.h"
 #include "tests/support/case_name.h"
-#include "tests/support/console.h"
 
 namespace ravelin {
 namespace {
 
-using testing::errorLine;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
 using testing::PrintTo;
-using testing::warningLine;
-
-using ::testing::internal::CaptureStderr;
-using ::testing::internal::CaptureStdout;
-using ::testing::internal::GetCapturedStderr;
-using ::testing::internal::GetCapturedStdout;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
@@ -128,71 +126,104 @@ INSTANTIATE_TEST_SUITE_P(
                   {{"cameras", {{{"w", 1}, {"i", {1}}}}}}}),
     testing::ByCaseName());
 
-struct Report {
-  std::string out;
-  std::string err;
+std::vector<LogLine> report(const json& decoded, const json& source) {
+  std::vector<LogLine> lines;
+  forEachPatchEntry(decoded, source, [&](const PatchEntry& entry) {
+    lines.push_back(describeDifference(entry, decoded, source));
+  });
+  return lines;
+}
+
+LogLine warning(const std::string& text) {
+  return {LogLevel::WARNING, text};
+}
+LogLine error(const std::string& text) {
+  return {LogLevel::ERROR, text};
+}
+
+TEST(DescribeDifference, SameDigitsAfterRoundingGiveTheShortLine) {
+  EXPECT_THAT(report({{"f", 0.100000001}}, {{"f", 0.1}}),
+              ElementsAre(warning("DIFF - float precision loss @ /f")));
+}
+
+TEST(DescribeDifference, AWholeNumberNeighbourGivesTheLongLine) {
+  EXPECT_THAT(report({{"big", 123456792.0}}, {{"big", 123456789.0}}),
+              ElementsAre(warning("DIFF - precision loss @ /big:\n\toriginal value = 123456789.0\n"
+                                  "\tafter ->bin->json = 123456792.0\n"
+                                  "\toriginal value rounded = 123456792, 123456792, abs error = 3\n"
+                                  "\tNote, precision loss during binary serialization is expected "
+                                  "for some fields.")));
+}
+
+TEST(DescribeDifference, AReplaceOfAnotherKindShowsBothValues) {
+  EXPECT_THAT(report({{"s", 5}}, {{"s", "five"}}),
+              ElementsAre(error(" DIFF - op replace @ path /s:\n\toriginal = \"five\" \n"
+                                "\tafter binary serialization = 5 ")));
+}
+
+TEST(DescribeDifference, AddsWithAMarkerAreWarningsEverythingElseIsAnError) {
+  EXPECT_THAT(report({{"kb", 1}, {"__note_old", 2}}, {{"__note", "hi"}}),
+              ElementsAre(error(" DIFF - op remove @ path /__note_old\n\top details = "
+                                "{\"op\":\"remove\",\"path\":\"/__note_old\"}"),
+                          error(" DIFF - op remove @ path /kb\n\top details = "
+                                "{\"op\":\"remove\",\"path\":\"/kb\"}"),
+                          warning(" DIFF - op add @ path /__note\n\top details = "
+                                  "{\"op\":\"add\",\"path\":\"/__note\",\"value\":\"hi\"}")));
+}
+
+TEST(DescribeDifference, AnAddWithoutMarkerIsAnError) {
+  EXPECT_THAT(report(json::object(), {{"serial", "A1"}}),
+              ElementsAre(error(" DIFF - op add @ path /serial\n\top details = "
+                                "{\"op\":\"add\",\"path\":\"/serial\",\"value\":\"A1\"}")));
+}
+
+TEST(DescribeDifference, MissingValuesAreNamedNotFatal) {
+  EXPECT_EQ(describeDifference({"replace", "/x", nullptr}, json::object(), json::object()),
+            error(" DIFF - op replace @ path /x:\n\toriginal = no such field in original JSON "
+                  "\n\tafter binary serialization = no such field in binary serialized data "));
+}
+
+TEST(DescribeDifference, UndecodableTextIsShownRatherThanThrown) {
+  const std::vector<LogLine> lines = report({{"serial", "\xff"}}, {{"serial", "A"}});
+  ASSERT_EQ(lines.size(), 1U);
+  EXPECT_THAT(lines[0].text, HasSubstr("after binary serialization = \"\xef\xbf\xbd\""));
+}
+
+struct JudgementCase {
+  const char* name;
+  json decoded;
+  json source;
+  int verdict;
 };
 
-Report report(const json& decoded, const json& source) {
-  CaptureStdout();
-  CaptureStderr();
-  forEachPatchEntry(decoded, source,
-                    [&](const PatchEntry& entry) { printDifference(entry, decoded, source); });
-  return {GetCapturedStdout(), GetCapturedStderr()};
+class JudgeRoundTripTest : public ::testing::TestWithParam<JudgementCase> {};
+
+TEST_P(JudgeRoundTripTest, GivesTheVerdictOfItsWorstDifference) {
+  std::size_t reported = 0;
+  const int verdict =
+      judgeRoundTrip(GetParam().source, GetParam().decoded, [&](const LogLine&) { ++reported; });
+  EXPECT_EQ(verdict, GetParam().verdict);
+  json rounded = GetParam().decoded;
+  roundJsonFloats(rounded);
+  EXPECT_EQ(reported, json::diff(rounded, GetParam().source).size());
 }
 
-TEST(PrintDifference, SameDigitsAfterRoundingGiveTheShortLine) {
-  const Report r = report({{"f", 0.100000001}}, {{"f", 0.1}});
-  EXPECT_EQ(r.out, warningLine("DIFF - float precision loss @ /f"));
-  EXPECT_EQ(r.err, "");
-}
-
-TEST(PrintDifference, AWholeNumberNeighbourGivesTheLongLine) {
-  const Report r = report({{"big", 123456792.0}}, {{"big", 123456789.0}});
-  EXPECT_EQ(r.out, warningLine("DIFF - precision loss @ /big:\n\toriginal value = 123456789.0\n"
-                               "\tafter ->bin->json = 123456792.0\n"
-                               "\toriginal value rounded = 123456792, 123456792, abs error = 3\n"
-                               "\tNote, precision loss during binary serialization is expected "
-                               "for some fields."));
-}
-
-TEST(PrintDifference, AReplaceOfAnotherKindShowsBothValues) {
-  const Report r = report({{"s", 5}}, {{"s", "five"}});
-  EXPECT_EQ(r.err, errorLine(" DIFF - op replace @ path /s:\n\toriginal = \"five\" \n"
-                             "\tafter binary serialization = 5 "));
-  EXPECT_EQ(r.out, "");
-}
-
-TEST(PrintDifference, AddsWithAMarkerAreWarningsEverythingElseIsAnError) {
-  const Report r = report({{"kb", 1}, {"__note_old", 2}}, {{"__note", "hi"}});
-  EXPECT_EQ(r.out, warningLine(" DIFF - op add @ path /__note\n\top details = "
-                               "{\"op\":\"add\",\"path\":\"/__note\",\"value\":\"hi\"}"));
-  EXPECT_EQ(r.err, errorLine(" DIFF - op remove @ path /__note_old\n\top details = "
-                             "{\"op\":\"remove\",\"path\":\"/__note_old\"}") +
-                       errorLine(" DIFF - op remove @ path /kb\n\top details = "
-                                 "{\"op\":\"remove\",\"path\":\"/kb\"}"));
-}
-
-TEST(PrintDifference, AnAddWithoutMarkerIsAnError) {
-  const Report r = report(json::object(), {{"serial", "A1"}});
-  EXPECT_EQ(r.err, errorLine(" DIFF - op add @ path /serial\n\top details = "
-                             "{\"op\":\"add\",\"path\":\"/serial\",\"value\":\"A1\"}"));
-}
-
-TEST(PrintDifference, MissingValuesAreNamedNotFatal) {
-  CaptureStdout();
-  CaptureStderr();
-  printDifference({"replace", "/x", nullptr}, json::object(), json::object());
-  EXPECT_EQ(GetCapturedStdout(), "");
-  EXPECT_EQ(GetCapturedStderr(),
-            errorLine(" DIFF - op replace @ path /x:\n\toriginal = no such field in original JSON "
-                      "\n\tafter binary serialization = no such field in binary serialized data "));
-}
-
-TEST(PrintDifference, UndecodableTextIsShownRatherThanThrown) {
-  const Report r = report({{"serial", "\xff"}}, {{"serial", "A"}});
-  EXPECT_NE(r.err.find("after binary serialization = \"\xef\xbf\xbd\""), std::string::npos);
-}
+// The decoded side is exact: 0.1 as a float, which the judgement rounds to
+// the nine digits decode writes.
+INSTANTIATE_TEST_SUITE_P(Table, JudgeRoundTripTest,
+                         ::testing::Values(JudgementCase{"Equal",
+                                                         {{"f", 0.10000000149011612}},
+                                                         {{"f", 0.100000001}},
+                                                         kExitSuccess},
+                                           JudgementCase{"OnlyPrecisionLoss",
+                                                         {{"big", 123456792.0}},
+                                                         {{"big", 123456789.0}},
+                                                         kExitVerifyWarnings},
+                                           JudgementCase{"LossAndARealChange",
+                                                         {{"big", 123456792.0}, {"s", 5}},
+                                                         {{"big", 123456789.0}, {"s", 6}},
+                                                         kExitVerifyMismatch}),
+                         testing::ByCaseName());
 
 }  // namespace
 }  // namespace ravelin

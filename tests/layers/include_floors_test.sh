@@ -15,6 +15,7 @@ declare -A may_include=(
   [diff]="diff geometry wire console"
   [report]="report diff check geometry console"
   [cli]="cli report check diff geometry calibration device_config wire console"
+  [python]="python cli check diff geometry calibration device_config wire console"
   [rebind]="rebind"
 )
 

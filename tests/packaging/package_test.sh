@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
-# Inspects the Debian package of this build: its fields, its exact file list,
-# and the programs run from a temporary root it is extracted into.
+# Inspects the Debian package ravelin of this build: its fields, its exact
+# file list, and the programs run from a temporary root it is extracted into.
 #   package_test.sh PACKAGE_DIR RAVELIN VERSION SOURCE_DIR WITH_PALISADE LINKAGE
 # shellcheck source=tests/packaging/lib.sh
 source "$(dirname "$0")/lib.sh"
 package_dir=$1 built_ravelin=$2 version=$3 source_dir=$4 with_palisade=$5 linkage=$6
 
-mapfile -t packages < <(find "$package_dir" -maxdepth 1 -name '*.deb')
+mapfile -t packages < <(find "$package_dir" -maxdepth 1 -name 'ravelin_*.deb')
 if ((${#packages[@]} != 1)); then
-  fail "expected one package in $package_dir, found ${#packages[@]}"
+  fail "expected one package ravelin in $package_dir, found ${#packages[@]}"
   finish
 fi
 package=${packages[0]}
