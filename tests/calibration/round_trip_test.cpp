@@ -22,7 +22,7 @@ void roundFloatsToSinglePrecision(json& value) {
 
 json bundledExample() {
   return json::parse(
-      testing::readText(std::string(PROJECT_SOURCE_DIR) + "/examples/calibration.json"));
+      testing::readText(std::filesystem::path(PROJECT_SOURCE_DIR) / "examples/calibration.json"));
 }
 
 // The example with values that single precision cannot hold exactly, a

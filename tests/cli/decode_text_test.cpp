@@ -65,7 +65,9 @@ void expectSameOutcome(const Bytes& blob) {
   const Outcome actual = straightToText(*kind, blob);
   EXPECT_EQ(actual.text, expected.text);
   // A failed decode returns no verdict.
-  if (!expected.console.thrown) EXPECT_EQ(actual.crcMatched, expected.crcMatched);
+  if (!expected.console.thrown) {
+    EXPECT_EQ(actual.crcMatched, expected.crcMatched);
+  }
   EXPECT_EQ(actual.console.out, expected.console.out);
   EXPECT_EQ(actual.console.err, expected.console.err);
   EXPECT_EQ(actual.console.thrown, expected.console.thrown);
